@@ -114,14 +114,15 @@ bool Dump(const Scene& scene, const char* path) {
         std::fprintf(stderr, "zembrix-bench: cannot open %s\n", path);
         return false;
     }
-    const std::size_t count =
-        static_cast<std::size_t>(engine.bufferWidth) * static_cast<std::size_t>(engine.bufferHeight);
+    const std::size_t count = static_cast<std::size_t>(engine.bufferWidth) *
+                              static_cast<std::size_t>(engine.bufferHeight);
     bool ok = true;
     const std::uint32_t* counts = engine.Counts();
     for (std::size_t i = 0; i < count && ok; ++i) {
-        const unsigned char bytes[4] = {
-            static_cast<unsigned char>(counts[i]), static_cast<unsigned char>(counts[i] >> 8),
-            static_cast<unsigned char>(counts[i] >> 16), static_cast<unsigned char>(counts[i] >> 24)};
+        const unsigned char bytes[4] = {static_cast<unsigned char>(counts[i]),
+                                        static_cast<unsigned char>(counts[i] >> 8),
+                                        static_cast<unsigned char>(counts[i] >> 16),
+                                        static_cast<unsigned char>(counts[i] >> 24)};
         ok = std::fwrite(bytes, 1, 4, file) == 4;
     }
     ok = std::fclose(file) == 0 && ok;

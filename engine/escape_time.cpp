@@ -9,7 +9,9 @@ using wide::Sub;
 using wide::ToDouble;
 
 // Rounds a value the iteration stores into the double range and back.
-WideDouble Store(const WideDouble& w) { return FromDouble(ToDouble(w)); }
+WideDouble Store(const WideDouble& w) {
+    return FromDouble(ToDouble(w));
+}
 
 }  // namespace
 

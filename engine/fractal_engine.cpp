@@ -44,7 +44,9 @@ double Step(double from, double to, std::int32_t divisor) {
 
 }  // namespace
 
-void SetRenderServices(const RenderServices& services) { InstalledServices() = services; }
+void SetRenderServices(const RenderServices& services) {
+    InstalledServices() = services;
+}
 
 void FractalEngine::SetRegion(const Region& newRegion) {
     if (CornerDiffers(region.X1, newRegion.X1) || CornerDiffers(region.Y1, newRegion.Y1) ||
@@ -126,8 +128,8 @@ int FractalEngine::Render(WindowHandle owner, bool force, const RenderServices& 
     double y = r.Y1;
     std::uint32_t* counts = buffer.get();
     for (std::int32_t row = 0; row < h; ++row) {
-        kernel(counts + static_cast<std::size_t>(row) * static_cast<std::size_t>(w), w, r.X1, dx,
-               y, limit);
+        kernel(counts + static_cast<std::size_t>(row) * static_cast<std::size_t>(w), w, r.X1, dx, y,
+               limit);
         const std::uint32_t now = readClock();
         if (static_cast<std::uint32_t>(now - last) > 50u) {
             if (progress) {
@@ -146,8 +148,14 @@ int FractalEngine::Render(WindowHandle owner, bool force, const RenderServices& 
     return kRenderComputed;
 }
 
-void FractalEngine::Reset() { *this = FractalEngine{}; }
+void FractalEngine::Reset() {
+    *this = FractalEngine{};
+}
 
-void SetEngineLocator(EngineLocator locator) { g_engineLocator = locator; }
+void SetEngineLocator(EngineLocator locator) {
+    g_engineLocator = locator;
+}
 
-FractalEngine* GetEngine() { return g_engineLocator != nullptr ? g_engineLocator() : nullptr; }
+FractalEngine* GetEngine() {
+    return g_engineLocator != nullptr ? g_engineLocator() : nullptr;
+}

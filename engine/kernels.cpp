@@ -16,11 +16,17 @@ const KernelInfo*& Active() {
 
 }  // namespace
 
-std::span<const KernelInfo> AvailableKernels() { return kKernels; }
+std::span<const KernelInfo> AvailableKernels() {
+    return kKernels;
+}
 
-RowKernel ActiveRowKernel() { return Active()->kernel; }
+RowKernel ActiveRowKernel() {
+    return Active()->kernel;
+}
 
-const char* ActiveKernelName() { return Active()->name; }
+const char* ActiveKernelName() {
+    return Active()->name;
+}
 
 bool ForceKernel(std::string_view name) {
     if (name == "fast" || name == "auto") {

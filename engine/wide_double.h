@@ -36,7 +36,9 @@ inline double PowerOfTwo(std::int32_t k) {
     return std::bit_cast<double>(static_cast<std::uint64_t>(k + 1023) << 52);
 }
 
-inline bool IsRegular(const WideDouble& w) { return w.m != 0.0 && std::isfinite(w.m); }
+inline bool IsRegular(const WideDouble& w) {
+    return w.m != 0.0 && std::isfinite(w.m);
+}
 
 // Splits a normal double v into a significand in [1, 2) and adds v's exponent
 // to e.
@@ -78,7 +80,9 @@ inline double ToDouble(const WideDouble& w) {
     return (w.m * PowerOfTwo(w.e + 1022)) * PowerOfTwo(-1022);
 }
 
-inline WideDouble Negate(const WideDouble& w) { return {-w.m, w.e}; }
+inline WideDouble Negate(const WideDouble& w) {
+    return {-w.m, w.e};
+}
 
 inline WideDouble Mul(const WideDouble& a, const WideDouble& b) {
     if (!IsRegular(a) || !IsRegular(b)) {
@@ -126,7 +130,9 @@ inline WideDouble Add(const WideDouble& a, const WideDouble& b) {
     return Normalize(sum, big.e);
 }
 
-inline WideDouble Sub(const WideDouble& a, const WideDouble& b) { return Add(a, Negate(b)); }
+inline WideDouble Sub(const WideDouble& a, const WideDouble& b) {
+    return Add(a, Negate(b));
+}
 
 // a > 4.0, false for NaN.
 inline bool GreaterThanFour(const WideDouble& w) {
