@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -14,20 +15,8 @@ namespace {
 
 std::string Fixed(double v, int decimals, int width = 1) {
     char buffer[1200];
-    const std::size_t n = FormatFixed(v, decimals, width, buffer, sizeof buffer);
-    EXPECT_EQ(n, std::strlen(buffer));
-    return buffer;
-}
-
-std::string Percent(double v) {
-    char buffer[64];
-    FormatPercent(v, buffer, sizeof buffer);
-    return buffer;
-}
-
-std::string Short17(double v) {
-    char buffer[64];
-    FormatShortest17(v, buffer, sizeof buffer);
+    const std::size_t length = FormatFixed(v, decimals, width, buffer, sizeof buffer);
+    EXPECT_EQ(length, std::strlen(buffer));
     return buffer;
 }
 
@@ -37,8 +26,7 @@ std::string Glibc(const char* format, double v) {
     return buffer;
 }
 
-// Random doubles of every kind: uniform bit patterns, which cover subnormals,
-// huge values and every exponent, with non-finite patterns skipped.
+// Uniform bit patterns: every exponent, subnormals and huge values alike.
 double RandomFinite(std::mt19937_64& rng) {
     for (;;) {
         const double v = std::bit_cast<double>(rng());
@@ -48,87 +36,50 @@ double RandomFinite(std::mt19937_64& rng) {
     }
 }
 
-TEST(NumberFormatTest, SeventeenDigitFormMatchesGlibcsExactConversion) {
-    // glibc prints the exact binary value correctly rounded (ties to even), so
-    // "%.16e" is the 17-digit form.
+std::uint64_t Bits(double v) {
+    return std::bit_cast<std::uint64_t>(v);
+}
+
+TEST(NumberFormatTest, SeventeenDigitFormsMatchGlibcAndReadBackExactly) {
+    // glibc converts exactly, ties to even: "%.16e" is the 17-digit form and
+    // "%.17g" the short form.
     std::mt19937_64 rng(20261206);
     for (int i = 0; i < 100000; ++i) {
         const double v = RandomFinite(rng);
         const Decimal17 d = ToDecimal17(v);
         std::string mine = d.negative ? "-" : "";
-        mine += static_cast<char>('0' + d.digits[0]);
-        mine += '.';
-        for (int k = 1; k < 17; ++k) {
+        for (int k = 0; k < 17; ++k) {
             mine += static_cast<char>('0' + d.digits[k]);
+            mine += k == 0 ? "." : "";
         }
         char exponent[16];
         std::snprintf(exponent, sizeof exponent, "e%+03d", d.exponent);
-        mine += exponent;
-        ASSERT_EQ(mine, Glibc("%.16e", v)) << std::hexfloat << v;
-    }
-}
-
-TEST(NumberFormatTest, ShortFormMatchesGlibcAndReadsBackToTheSameDouble) {
-    std::mt19937_64 rng(7);
-    const double extremes[] = {0.0,
-                               -0.0,
-                               std::numeric_limits<double>::denorm_min(),
-                               -std::numeric_limits<double>::denorm_min(),
-                               std::numeric_limits<double>::min(),
-                               std::numeric_limits<double>::max(),
-                               -std::numeric_limits<double>::max(),
-                               1e-5,
-                               1e-4,
-                               1e16,
-                               1e17,
-                               123456789012345678.0,
-                               0.1,
-                               -2.0};
-    for (double v : extremes) {
-        EXPECT_EQ(Short17(v), Glibc("%.17g", v));
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(ParseDouble(Short17(v).c_str())),
-                  std::bit_cast<std::uint64_t>(v));
-    }
-    for (int i = 0; i < 100000; ++i) {
-        const double v = RandomFinite(rng);
-        const std::string text = Short17(v);
+        ASSERT_EQ(mine + exponent, Glibc("%.16e", v)) << std::hexfloat << v;
+        char text[32];
+        ASSERT_LE(FormatShortest17(v, text, sizeof text), 24u);
         ASSERT_EQ(text, Glibc("%.17g", v));
-        ASSERT_LE(text.size(), 24u);
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(ParseDouble(text.c_str())),
-                  std::bit_cast<std::uint64_t>(v))
-            << text;
+        ASSERT_EQ(Bits(ParseDouble(text)), Bits(v)) << text;
     }
 }
 
-TEST(NumberFormatTest, FixedAgreesWithGlibcExceptWhereTheSeventeenDigitRuleDecides) {
-    // glibc rounds the exact value half to even; ours rounds the 17-digit form
-    // half up. They must agree whenever the 17-digit form's digits past the
-    // kept decimals are not exactly a half, and the kept decimals lie within
-    // the 17 digits.
+TEST(NumberFormatTest, FixedAgreesWithGlibcWhereTheSeventeenDigitRuleDoesNotDecide) {
+    // Ours rounds the 17-digit form half up, glibc the exact value half to
+    // even: they agree unless the form shows a half past the kept decimals,
+    // or the decimals reach past its 17 digits.
     std::mt19937_64 rng(99);
     std::uniform_real_distribution<double> exponent(-20.0, 16.0);
-    std::bernoulli_distribution negative(0.5);
-    const int decimalsList[] = {1, 16, 18};
     int compared = 0;
     for (int i = 0; i < 60000; ++i) {
-        double v = std::pow(10.0, exponent(rng));
-        if (negative(rng)) {
-            v = -v;
-        }
-        const int decimals = decimalsList[i % 3];
+        const double v = (i % 2 ? -1 : 1) * std::pow(10.0, exponent(rng));
+        const int decimals = i % 3 == 0 ? 1 : i % 3 == 1 ? 16 : 18;
         const Decimal17 d = ToDecimal17(v);
         const int keep = d.exponent + decimals + 1;
-        if (keep >= 17) {
-            continue;  // glibc shows digits past the 17th, we show zeros
+        bool half = keep >= 0 && keep < 17 && d.digits[keep] == 5;
+        for (int k = keep + 1; half && k < 17; ++k) {
+            half = d.digits[k] == 0;
         }
-        if (keep >= 0 && d.digits[keep] == 5) {
-            bool restZero = true;
-            for (int k = keep + 1; k < 17; ++k) {
-                restZero = restZero && d.digits[k] == 0;
-            }
-            if (restZero) {
-                continue;  // a half in the 17-digit form: see the next test
-            }
+        if (keep >= 17 || half) {
+            continue;
         }
         char format[16];
         std::snprintf(format, sizeof format, "%%1.%df", decimals);
@@ -138,62 +89,48 @@ TEST(NumberFormatTest, FixedAgreesWithGlibcExceptWhereTheSeventeenDigitRuleDecid
     EXPECT_GT(compared, 30000);
 }
 
-TEST(NumberFormatTest, HalvesOfTheSeventeenDigitFormRoundAwayFromZero) {
-    EXPECT_EQ(Fixed(0.25, 1), "0.3");  // glibc: 0.2
-    EXPECT_EQ(Fixed(-0.25, 1), "-0.3");
-    EXPECT_EQ(Fixed(1.45, 1), "1.5");    // just below 1.45, 1.4500000000000000 at 17 digits
-    EXPECT_EQ(Fixed(0.35, 1), "0.3");    // 0.34999999999999998 at 17 digits
-    EXPECT_EQ(Fixed(0.125, 2), "0.13");  // glibc: 0.12
-    EXPECT_EQ(Fixed(2.5, 0), "3");
-    EXPECT_EQ(Fixed(9.96, 1), "10.0");  // the carry reaches a new digit
-    EXPECT_EQ(Fixed(0.05, 1), "0.1");   // the rounding digit is the first one
-    EXPECT_EQ(Fixed(0.04, 1), "0.0");
-    EXPECT_EQ(Fixed(0.004, 1), "0.0");
-    EXPECT_EQ(Fixed(99.95, 1), "100.0");
-}
-
-TEST(NumberFormatTest, CornerTextsOfTheCoordinatesAndRenderDialogs) {
-    EXPECT_EQ(Fixed(-2.0, 16), "-2.0000000000000000");
-    EXPECT_EQ(Fixed(1.0, 18), "1.000000000000000000");
-    EXPECT_EQ(Fixed(0.1, 18), "0.100000000000000010");  // 17 digits, then 0
-    EXPECT_EQ(Fixed(-1.35, 16), "-1.3500000000000001");
-    EXPECT_EQ(Fixed(1e-20, 16), "0.0000000000000000");
-    EXPECT_EQ(Fixed(-1e-20, 16), "-0.0000000000000000");  // the sign stays, as in C
-    EXPECT_EQ(Fixed(-0.0, 16), "-0.0000000000000000");
-    EXPECT_EQ(Fixed(6e-17, 16), "0.0000000000000001");
-    EXPECT_EQ(Fixed(4e-17, 16), "0.0000000000000000");
-    EXPECT_EQ(Fixed(1e23, 1), "99999999999999992000000.0");  // glibc: ...991611392.0
-    EXPECT_EQ(Fixed(std::numeric_limits<double>::denorm_min(), 16), "0.0000000000000000");
-    const std::string huge = Fixed(1e308, 16);
-    EXPECT_EQ(huge.size(), 326u);
-    EXPECT_EQ(huge.substr(0, 3), "100");
-    EXPECT_EQ(huge.find_first_not_of("0", 1), 309u);
-    const std::string max = Fixed(-std::numeric_limits<double>::max(), 18);
-    EXPECT_EQ(max.substr(0, 18), "-17976931348623157");
-    EXPECT_EQ(max.size(), 1u + 309 + 1 + 18);
-}
-
-TEST(NumberFormatTest, NonFiniteValuesAndWidth) {
+TEST(NumberFormatTest, TextsOfTheFixedFormats) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(Fixed(nan, 16), "nan");
-    EXPECT_EQ(Fixed(-nan, 16), "-nan");
-    EXPECT_EQ(Fixed(inf, 16), "inf");
-    EXPECT_EQ(Fixed(-inf, 18), "-inf");
-    EXPECT_EQ(Short17(-inf), "-inf");
-    EXPECT_EQ(Fixed(inf, 1, 5), "  inf");
-    EXPECT_EQ(Fixed(1.0, 1, 6), "   1.0");
-    EXPECT_EQ(Fixed(-1.0, 1, 6), "  -1.0");
-    EXPECT_EQ(Fixed(1.0, -3, 0), "1");  // decimals clamped to 0
-}
-
-TEST(NumberFormatTest, PercentTexts) {
-    EXPECT_EQ(Percent(0.0), "0.0%");
-    EXPECT_EQ(Percent(0.25), "0.3%");
-    EXPECT_EQ(Percent(1.45), "1.5%");
-    EXPECT_EQ(Percent(100.0 / 3.0), "33.3%");
-    EXPECT_EQ(Percent(200.0 / 3.0), "66.7%");
-    EXPECT_EQ(Percent(100.0), "100.0%");
+    const struct {
+        double value;
+        int decimals;
+        int width;
+        const char* text;
+    } cases[] = {
+        {0.25, 1, 1, "0.3"},  // glibc: 0.2
+        {-0.25, 1, 1, "-0.3"},
+        {1.45, 1, 1, "1.5"},    // just below 1.45, 1.4500000000000000 at 17 digits
+        {0.35, 1, 1, "0.3"},    // 0.34999999999999998 at 17 digits
+        {0.125, 2, 1, "0.13"},  // glibc: 0.12
+        {9.96, 1, 1, "10.0"},
+        {0.05, 1, 1, "0.1"},
+        {0.04, 1, 1, "0.0"},
+        {-2.0, 16, 1, "-2.0000000000000000"},
+        {-1.35, 16, 1, "-1.3500000000000001"},
+        {0.1, 18, 1, "0.100000000000000010"},  // digits past the 17th show as 0
+        {1e23, 1, 1, "99999999999999992000000.0"},
+        {6e-17, 16, 1, "0.0000000000000001"},
+        {-1e-20, 16, 1, "-0.0000000000000000"},  // the sign stays, as in C
+        {-0.0, 16, 1, "-0.0000000000000000"},
+        {std::numeric_limits<double>::denorm_min(), 16, 1, "0.0000000000000000"},
+        {nan, 16, 1, "nan"},
+        {-nan, 16, 1, "-nan"},
+        {-inf, 18, 1, "-inf"},
+        {inf, 1, 5, "  inf"},
+        {-1.0, 1, 6, "  -1.0"},
+        {1.0, -3, 0, "1"},  // decimals clamped to 0
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Fixed(c.value, c.decimals, c.width), c.text) << c.value;
+    }
+    const std::string huge = Fixed(-std::numeric_limits<double>::max(), 16);
+    EXPECT_EQ(huge.size(), 1u + 309 + 1 + 16);
+    EXPECT_EQ(huge.substr(0, 18), "-17976931348623157");
+    EXPECT_EQ(huge.find_first_not_of('0', 18), 310u);
+    char percent[16];
+    FormatPercent(0.25, percent, sizeof percent);
+    EXPECT_STREQ(percent, "0.3%");
 }
 
 TEST(NumberFormatTest, BuffersAreHonouredAndAlwaysTerminated) {
@@ -202,87 +139,61 @@ TEST(NumberFormatTest, BuffersAreHonouredAndAlwaysTerminated) {
     EXPECT_EQ(FormatFixed(-2.0, 16, 1, buffer, 5), 19u);
     EXPECT_STREQ(buffer, "-2.0");
     EXPECT_EQ(buffer[5], 'x');
-    std::memset(buffer, 'x', sizeof buffer);
     EXPECT_EQ(FormatFixed(1.0, 16, 1, buffer, 1), 18u);
     EXPECT_STREQ(buffer, "");
-    EXPECT_EQ(buffer[1], 'x');
     EXPECT_EQ(FormatFixed(1.0, 16, 1, nullptr, 100), 18u);  // a length query
-    EXPECT_EQ(FormatFixed(1.0, 16, 1, buffer, 0), 18u);
-    EXPECT_EQ(buffer[0], '\0');  // untouched from the call before
     EXPECT_EQ(FormatPercent(50.0, buffer, 4), 5u);
     EXPECT_STREQ(buffer, "50.");
     EXPECT_EQ(FormatShortest17(-1e22, buffer, 3), 6u);
     EXPECT_STREQ(buffer, "-1");
 }
 
-TEST(NumberFormatTest, CornerFallsBackToTheShortFormWhenFixedWouldNotFit) {
+TEST(NumberFormatTest, CornersFallBackToTheShortFormWhenFixedWouldNotFit) {
     char field[64];
-    // 46 integer digits, a point and 16 decimals: 63 characters fit...
-    EXPECT_EQ(FormatCorner(5e45, 16, field, sizeof field), 63u);
-    EXPECT_EQ(std::string(field).substr(0, 2), "50");
-    // ...and with the sign they do not.
-    EXPECT_EQ(FormatCorner(-5e45, 16, field, sizeof field), 6u);
+    EXPECT_EQ(FormatCorner(5e45, 16, field, sizeof field), 63u);  // 46 digits . 16
+    EXPECT_EQ(FormatCorner(-5e45, 16, field, sizeof field), 6u);  // one more with the sign
     EXPECT_STREQ(field, "-5e+45");
-    EXPECT_EQ(ParseDouble(field), -5e45);
     FormatCorner(-std::numeric_limits<double>::max(), 16, field, sizeof field);
     EXPECT_STREQ(field, "-1.7976931348623157e+308");
-    EXPECT_EQ(ParseDouble(field), -std::numeric_limits<double>::max());
-
     char wide[260];
     EXPECT_EQ(FormatCorner(5e239, 18, wide, sizeof wide), 259u);
-    EXPECT_EQ(FormatCorner(5e240, 18, wide, sizeof wide), Short17(5e240).size());
+    EXPECT_LT(FormatCorner(5e240, 18, wide, sizeof wide), 25u);
     EXPECT_EQ(ParseDouble(wide), 5e240);
 }
 
-TEST(NumberFormatTest, ParseDoubleFollowsStrtod) {
+TEST(NumberFormatTest, ParsingFollowsStrtodAndTheUnsignedFieldRules) {
     EXPECT_EQ(ParseDouble("1.5abc"), 1.5);
     EXPECT_EQ(ParseDouble("  2e-3"), 0.002);
-    EXPECT_EQ(ParseDouble("abc"), 0.0);
-    EXPECT_EQ(ParseDouble(""), 0.0);
-    EXPECT_EQ(ParseDouble(nullptr), 0.0);
-    EXPECT_EQ(ParseDouble("-"), 0.0);
-    EXPECT_EQ(ParseDouble("-2.0000000000000000"), -2.0);
     EXPECT_EQ(ParseDouble("1e999"), std::numeric_limits<double>::infinity());
-    EXPECT_TRUE(std::isnan(ParseDouble("nan")));
-}
-
-TEST(NumberFormatTest, ParseUnsignedReadsLikeADialogsIntegerField) {
+    for (const char* none : std::initializer_list<const char*>{"abc", "", "-", nullptr}) {
+        EXPECT_EQ(Bits(ParseDouble(none)), Bits(0.0));
+    }
     bool translated = false;
-    EXPECT_EQ(ParseUnsigned("500", &translated), 500u);
+    EXPECT_EQ(ParseUnsigned("  500", &translated), 500u);
     EXPECT_TRUE(translated);
-    EXPECT_EQ(ParseUnsigned("  42"), 42u);
     EXPECT_EQ(ParseUnsigned("12abc"), 12u);
     EXPECT_EQ(ParseUnsigned("4294967295"), 4294967295u);
-    EXPECT_EQ(ParseUnsigned("0"), 0u);
-    for (const char* bad :
-         {"4294967296", "99999999999999999999", "-5", "+5", "abc", "", " ", "- 5"}) {
+    for (const char* bad : std::initializer_list<const char*>{"4294967296", "99999999999999999999",
+                                                              "-5", "+5", "abc", " ", nullptr}) {
         EXPECT_EQ(ParseUnsigned(bad, &translated), 0u) << bad;
-        EXPECT_FALSE(translated) << bad;
+        EXPECT_FALSE(translated);
     }
-    EXPECT_EQ(ParseUnsigned(nullptr, &translated), 0u);
-    EXPECT_FALSE(translated);
 }
 
 TEST(NumberFormatTest, ShownNumberGivesBackEveryFiniteDoubleWhileTheTextIsUnchanged) {
     std::mt19937_64 rng(12345);
     ShownNumber field;
-    EXPECT_STREQ(field.Text(), "");
-    EXPECT_EQ(field.Read("1.5"), 1.5);  // nothing shown yet: the text counts
+    EXPECT_EQ(field.Read(""), 0.0);  // nothing shown yet: the text counts
     for (int i = 0; i < 20000; ++i) {
         const double v = RandomFinite(rng);
         field.Show(v, 16, 64);
         ASSERT_LT(std::strlen(field.Text()), 64u);
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(field.Read(field.Text())),
-                  std::bit_cast<std::uint64_t>(v));
+        ASSERT_EQ(Bits(field.Read(field.Text())), Bits(v));
     }
-    // A deep-zoom corner and one near zero survive; a changed text is read.
-    field.Show(-0.7436438870371587, 16, 64);
-    EXPECT_EQ(field.Read(field.Text()), -0.7436438870371587);
-    field.Show(1e-30, 16, 64);
+    field.Show(1e-30, 16, 64);  // near zero: the text alone would give 0
     EXPECT_STREQ(field.Text(), "0.0000000000000000");
     EXPECT_EQ(field.Read("0.0000000000000000"), 1e-30);
-    EXPECT_EQ(field.Read("0.5"), 0.5);
-    EXPECT_EQ(field.Read(nullptr), 0.0);
+    EXPECT_EQ(field.Read("0.5"), 0.5);  // a changed text is read
 }
 
 }  // namespace
