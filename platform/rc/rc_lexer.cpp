@@ -86,6 +86,35 @@ void Lexer::SkipSpaceAndComments() {
     }
 }
 
+void Lexer::SkipInactiveLines() {
+    while (pos_ < text_.size()) {
+        const char c = text_[pos_];
+        if (c == '\n') {
+            ++line_;
+            ++pos_;
+            atLineStart_ = true;
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+            ++pos_;
+        } else if (c == '#' && atLineStart_) {
+            return;
+        } else if (c == '/' && (Peek(1) == '*' || Peek(1) == '/')) {
+            SkipSpaceAndComments();  // the comment, and the line break after it
+        } else if (c == '"' || c == '\'') {
+            atLineStart_ = false;
+            ++pos_;
+            while (pos_ < text_.size() && text_[pos_] != c && text_[pos_] != '\n') {
+                pos_ += (text_[pos_] == '\\' && Peek(1) != '\n') ? 2 : 1;
+            }
+            if (pos_ < text_.size() && text_[pos_] == c) {
+                ++pos_;
+            }
+        } else {
+            atLineStart_ = false;
+            ++pos_;
+        }
+    }
+}
+
 Token Lexer::Next() {
     SkipSpaceAndComments();
     Token token;

@@ -41,6 +41,11 @@ public:
     // Throws RcFailure on a lexical error.
     Token Next();
 
+    // Inside a group that #ifdef skips: passes over whole lines, as loosely as
+    // a C preprocessor does (stray characters, unterminated quotes), up to the
+    // next line that begins with '#' or the end of the text.
+    void SkipInactiveLines();
+
 private:
     char Peek(std::size_t ahead = 0) const;
     [[noreturn]] void Fail(int line, const std::string& message) const;

@@ -139,6 +139,12 @@ private:
         throw RcFailure(at.where, message);
     }
 
+    // The file ended inside a block: the useful place to point at is where
+    // the block began.
+    [[noreturn]] void FailMissingEnd(const Token& opening, const std::string& what) {
+        Fail(opening, what + " has no END: the file ends inside it");
+    }
+
     void ExpectComma(const char* context) {
         const Token token = tokens_.Next();
         if (!IsPunct(token, ',')) {
@@ -185,6 +191,12 @@ private:
             Fail(at, "arithmetic overflow in a number expression");
         }
         return value;
+    }
+
+    std::int64_t Negate(const Token& at, std::int64_t value) {
+        std::int64_t result = 0;
+        const bool overflow = __builtin_sub_overflow(std::int64_t{0}, value, &result);
+        return Checked(at, overflow, result);
     }
 
     std::int64_t ParseExpression(int depth = 0) {
@@ -241,9 +253,13 @@ private:
             const std::int64_t rhs = ParseUnary(depth);
             if (IsPunct(op, '*')) {
                 std::int64_t result = 0;
-                value = Checked(op, __builtin_mul_overflow(value, rhs, &result), result);
+                const bool overflow = __builtin_mul_overflow(value, rhs, &result);
+                value = Checked(op, overflow, result);
             } else if (rhs == 0) {
                 Fail(op, "division by zero in a number expression");
+            } else if (rhs == -1) {
+                // x / -1 is -x, which overflows for the smallest value.
+                value = IsPunct(op, '/') ? Negate(op, value) : 0;
             } else {
                 value = IsPunct(op, '/') ? value / rhs : value % rhs;
             }
@@ -257,7 +273,7 @@ private:
         const Token token = tokens_.Peek();
         if (IsPunct(token, '-')) {
             tokens_.Next();
-            return -ParseUnary(depth + 1);
+            return Negate(token, ParseUnary(depth + 1));
         }
         if (IsPunct(token, '+')) {
             tokens_.Next();
@@ -443,8 +459,7 @@ private:
                 break;
             }
             if (next.kind == Token::Kind::End) {
-                Fail(next, "end of file inside " + std::string(type) + " " + std::to_string(id) +
-                               " (begun at line " + std::to_string(dialog.line) + "): missing END");
+                FailMissingEnd(nameToken, std::string(type) + " " + std::to_string(id));
             }
             if (dialog.controls.size() >= kMaxDialogControls) {
                 Fail(next, "too many controls in one dialog");
@@ -610,11 +625,12 @@ private:
         menu.line = nameToken.where.line;
         SkipMemoryOptions();
         ExpectBegin("of MENU " + std::to_string(id));
-        ParseMenuItems(menu, 0);
+        ParseMenuItems(menu, 0, nameToken, "MENU " + std::to_string(id));
         out_.menus.push_back(std::move(menu));
     }
 
-    void ParseMenuItems(MenuModel& menu, int depth) {
+    // opening and what name the block being read, for a missing END.
+    void ParseMenuItems(MenuModel& menu, int depth, const Token& opening, const std::string& what) {
         using Kind = MenuItemTemplate::Kind;
         for (;;) {
             const Token token = tokens_.Next();
@@ -622,8 +638,7 @@ private:
                 return;
             }
             if (token.kind == Token::Kind::End) {
-                Fail(token, "end of file inside MENU " + std::to_string(menu.id) +
-                                " (begun at line " + std::to_string(menu.line) + "): missing END");
+                FailMissingEnd(opening, what);
             }
             if (IsKeyword(token, "MENUITEM")) {
                 if (IsKeyword(tokens_.Peek(), "SEPARATOR")) {
@@ -648,7 +663,7 @@ private:
                 popup.flags = ParseMenuOptions();
                 ExpectBegin("of POPUP \"" + popup.text + "\"");
                 menu.items.push_back(std::move(popup));
-                ParseMenuItems(menu, depth + 1);
+                ParseMenuItems(menu, depth + 1, token, "POPUP \"" + menu.items.back().text + "\"");
                 menu.items.push_back(MenuItemModel{Kind::EndPopup, "", 0, 0});
             } else {
                 Fail(token, "expected MENUITEM, POPUP or END, found " + Describe(token));
@@ -708,8 +723,7 @@ private:
                 break;
             }
             if (next.kind == Token::Kind::End) {
-                Fail(next, "end of file inside ACCELERATORS " + std::to_string(id) +
-                               " (begun at line " + std::to_string(table.line) + "): missing END");
+                FailMissingEnd(nameToken, "ACCELERATORS " + std::to_string(id));
             }
             table.entries.push_back(ParseAcceleratorEntry());
         }
@@ -858,19 +872,19 @@ private:
                 Fail(token, "expected BEGIN of VERSIONINFO, found " + Describe(token));
             }
         }
-        ParseVersionBlock(version, 0, false);
+        ParseVersionBlock(version, 0, false, nameToken, "VERSIONINFO");
         out_.versions.push_back(std::move(version));
     }
 
-    void ParseVersionBlock(VersionModel& version, int depth, bool strings) {
+    void ParseVersionBlock(VersionModel& version, int depth, bool strings, const Token& opening,
+                           const std::string& what) {
         for (;;) {
             const Token token = tokens_.Next();
             if (IsEndOfBlock(token)) {
                 return;
             }
             if (token.kind == Token::Kind::End) {
-                Fail(token, "end of file inside VERSIONINFO (begun at line " +
-                                std::to_string(version.line) + "): missing END");
+                FailMissingEnd(opening, what);
             }
             if (IsKeyword(token, "BLOCK")) {
                 if (depth + 1 > kMaxVersionBlockDepth) {
@@ -878,7 +892,8 @@ private:
                 }
                 const std::string name = ExpectString("block name", true);
                 ExpectBegin("of BLOCK \"" + name + "\"");
-                ParseVersionBlock(version, depth + 1, strings || name == "StringFileInfo");
+                ParseVersionBlock(version, depth + 1, strings || name == "StringFileInfo", token,
+                                  "BLOCK \"" + name + "\"");
             } else if (IsKeyword(token, "VALUE")) {
                 const std::string key = ExpectString("value name", true);
                 ExpectComma("after the value name");

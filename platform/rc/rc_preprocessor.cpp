@@ -138,6 +138,9 @@ Token Preprocessor::RawNext() {
             return end;
         }
         OpenFile& file = files_.back();
+        if (!file.Active()) {
+            file.lexer->SkipInactiveLines();
+        }
         Token token = file.lexer->Next();
         if (token.kind == Token::Kind::End) {
             if (!file.conditionals.empty()) {
