@@ -51,9 +51,7 @@ int Usage() {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     std::vector<std::string> includeDirectories;
     std::vector<std::string> positional;
     std::string depfile;
@@ -103,4 +101,15 @@ int main(int argc, char** argv) {
         }
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zembrix-rc: %s\n", e.what());
+        return 1;
+    }
 }

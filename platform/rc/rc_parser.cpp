@@ -935,6 +935,9 @@ ParseResult ParseResourceFile(const std::string& path, SourceLoader& loader,
         result.error = failure.error();
     } catch (const std::bad_alloc&) {
         result.error = RcError{SourceLocation{path, 0}, "out of memory"};
+    } catch (const std::exception& e) {
+        // A fault of the reader itself; still a diagnostic, never a crash.
+        result.error = RcError{SourceLocation{path, 0}, std::string("internal error: ") + e.what()};
     }
     return result;
 }
