@@ -5,6 +5,8 @@
 // where it is installed; these pin them everywhere.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -295,6 +297,44 @@ TEST(RcReaderRobustness, TruncatedAndMutatedScriptsNeverCrash) {
     }
     EXPECT_GT(parsed, 0);
     EXPECT_TRUE(Parse(rc, files).ok) << Parse(rc, files).error.ToString();
+}
+
+// Files saved with Windows line ends read the same as with Unix ones.
+TEST(RcReaderRobustness, CrLfLineEndsReadTheSameAsLf) {
+    const auto read = [](const std::string& name) {
+        std::ifstream in(std::string(ZEMBRIX_SOURCE_DIR) + "/resources/" + name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const auto crlf = [](const std::string& text) {
+        std::string out;
+        for (const char c : text) {
+            out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        }
+        return out;
+    };
+    const std::string rc = read("zembrix.rc");
+    const std::string header = read("resource.h");
+    ASSERT_FALSE(rc.empty());
+    const auto lf = Parse(rc, {{"dir/resource.h", header}});
+    const auto windows = Parse(crlf(rc), {{"dir/resource.h", crlf(header)}});
+    ASSERT_TRUE(lf.ok) << lf.error.ToString();
+    ASSERT_TRUE(windows.ok) << windows.error.ToString();
+    ASSERT_EQ(lf.resources.dialogs.size(), windows.resources.dialogs.size());
+    for (std::size_t d = 0; d < lf.resources.dialogs.size(); ++d) {
+        const auto& a = lf.resources.dialogs[d];
+        const auto& b = windows.resources.dialogs[d];
+        EXPECT_EQ(a.id, b.id);
+        EXPECT_EQ(a.style, b.style);
+        EXPECT_EQ(a.caption, b.caption);
+        ASSERT_EQ(a.controls.size(), b.controls.size());
+        for (std::size_t i = 0; i < a.controls.size(); ++i) {
+            EXPECT_EQ(a.controls[i].text, b.controls[i].text);
+            EXPECT_EQ(a.controls[i].id, b.controls[i].id);
+            EXPECT_EQ(a.controls[i].style, b.controls[i].style);
+        }
+    }
+    EXPECT_EQ(lf.resources.menus.at(0).items.size(), windows.resources.menus.at(0).items.size());
+    EXPECT_EQ(lf.resources.versions.at(0).strings, windows.resources.versions.at(0).strings);
 }
 
 }  // namespace
