@@ -28,13 +28,14 @@ trap cleanup EXIT
 fail() {
   echo "under_xvfb: $1"
   [[ -f $work/xvfb.log ]] && cat "$work/xvfb.log"
+  [[ -f $work/openbox.log ]] && cat "$work/openbox.log"
   exit 1
 }
 
-# Polls `condition` every 50 ms for at most 10 s.
+# Polls `condition` every 50 ms for at most 60 s (the machine may be busy).
 wait_for() {
   local condition=$1
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 1200); do
     if eval "$condition"; then return 0; fi
     sleep 0.05
   done
