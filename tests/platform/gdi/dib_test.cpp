@@ -140,7 +140,11 @@ TEST(DiBits, SetThenGetRoundTripsAndKeepsTheRowOrderOfEachHeader) {
               2);
     // Bottom-up: the buffer's first row is the bottom row shown.
     EXPECT_TRUE(PixelsAre(
-        dib, {"def", "abc"},
+        dib,
+        {
+            "def",
+            "abc",
+        },
         {{'a', 0x100}, {'b', 0x101}, {'c', 0x102}, {'d', 0x103}, {'e', 0x104}, {'f', 0x105}}));
     std::vector<std::uint32_t> out(6, 0xDEAD);
     ASSERT_EQ(GetDIBits(dib.dc(), dib.bitmap(), 0, 2, out.data(),
@@ -165,7 +169,13 @@ TEST(DiBits, CopyOnlyTheLinesAskedForAndReportHowMany) {
     // Scan line 1 of a bottom-up DIB is the middle row.
     ASSERT_EQ(SetDIBits(nullptr, dib.bitmap(), 1, 1, line.data(), AsInfo(header), DIB_RGB_COLORS),
               1);
-    EXPECT_TRUE(PixelsAre(dib, {"..", "ab", ".."}, {{'.', 0x777777}, {'a', 0xA}, {'b', 0xB}}));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "..",
+                              "ab",
+                              "..",
+                          },
+                          {{'.', 0x777777}, {'a', 0xA}, {'b', 0xB}}));
     // More lines than the header has: only those up to its top.
     const std::vector<std::uint32_t> many = Pattern(2 * 3, 1);
     EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 2, 50, many.data(), AsInfo(header), DIB_RGB_COLORS),

@@ -35,24 +35,56 @@ protected:
 TEST_F(RectangleTest, OutlinesWithThePenAndFillsWithTheBrushRightAndBottomExclusive) {
     ASSERT_TRUE(dib.Valid());
     ASSERT_TRUE(Rectangle(dib.dc(), 1, 1, 5, 4));
-    EXPECT_TRUE(PixelsAre(dib, {"......", ".####.", ".#oo#.", ".####.", "......"}, kLegend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "......",
+                              ".####.",
+                              ".#oo#.",
+                              ".####.",
+                              "......",
+                          },
+                          kLegend));
 }
 
 TEST_F(RectangleTest, IsTheSameGivenReversed) {
     ASSERT_TRUE(Rectangle(dib.dc(), 5, 4, 1, 1));
-    EXPECT_TRUE(PixelsAre(dib, {"......", ".####.", ".#oo#.", ".####.", "......"}, kLegend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "......",
+                              ".####.",
+                              ".#oo#.",
+                              ".####.",
+                              "......",
+                          },
+                          kLegend));
 }
 
 TEST_F(RectangleTest, WithTheNullBrushDrawsOnlyTheOutline) {
     SelectObject(dib.dc(), GetStockObject(NULL_BRUSH));
     ASSERT_TRUE(Rectangle(dib.dc(), 0, 0, 4, 5));
-    EXPECT_TRUE(PixelsAre(dib, {"####..", "#..#..", "#..#..", "#..#..", "####.."}, kLegend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "####..",
+                              "#..#..",
+                              "#..#..",
+                              "#..#..",
+                              "####..",
+                          },
+                          kLegend));
 }
 
 TEST_F(RectangleTest, WithTheNullPenFillsOnePixelLessInEachDirection) {
     SelectObject(dib.dc(), GetStockObject(NULL_PEN));
     ASSERT_TRUE(Rectangle(dib.dc(), 1, 1, 5, 4));
-    EXPECT_TRUE(PixelsAre(dib, {"......", ".ooo..", ".ooo..", "......", "......"}, kLegend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "......",
+                              ".ooo..",
+                              ".ooo..",
+                              "......",
+                              "......",
+                          },
+                          kLegend));
 }
 
 TEST_F(RectangleTest, ThinRectanglesAreSingleLinesAndEmptyOnesDrawNothing) {
@@ -60,7 +92,15 @@ TEST_F(RectangleTest, ThinRectanglesAreSingleLinesAndEmptyOnesDrawNothing) {
     ASSERT_TRUE(Rectangle(dib.dc(), 2, 4, 6, 3));  // one row, reversed
     ASSERT_TRUE(Rectangle(dib.dc(), 3, 1, 3, 3));  // no width
     ASSERT_TRUE(Rectangle(dib.dc(), 2, 2, 5, 2));  // no height
-    EXPECT_TRUE(PixelsAre(dib, {"#.....", "#.....", "#.....", "#.####", "#....."}, kLegend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "#.....",
+                              "#.....",
+                              "#.....",
+                              "#.####",
+                              "#.....",
+                          },
+                          kLegend));
 }
 
 TEST_F(RectangleTest, IsClippedToTheSurfaceOnEverySide) {
@@ -69,7 +109,15 @@ TEST_F(RectangleTest, IsClippedToTheSurfaceOnEverySide) {
     ASSERT_TRUE(Rectangle(dib.dc(), 4, 2, 9, 9));
     ASSERT_TRUE(Rectangle(dib.dc(), INT_MIN, INT_MIN, INT_MAX, INT_MAX));
     ASSERT_TRUE(Rectangle(dib.dc(), 50, 50, 60, 60));
-    EXPECT_TRUE(PixelsAre(dib, {"..#...", "..#...", "###.##", "....#.", "....#."}, kLegend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "..#...",
+                              "..#...",
+                              "###.##",
+                              "....#.",
+                              "....#.",
+                          },
+                          kLegend));
 }
 
 TEST_F(RectangleTest, ExclusiveOrChangesExactlyTheOutlineAndTwiceRestoresEveryPixel) {
@@ -77,10 +125,25 @@ TEST_F(RectangleTest, ExclusiveOrChangesExactlyTheOutlineAndTwiceRestoresEveryPi
     SelectObject(dib.dc(), GetStockObject(NULL_BRUSH));
     ASSERT_TRUE(Rectangle(dib.dc(), 1, 1, 5, 4));
     // 0x202020 ^ 0xFFFFFF
-    EXPECT_TRUE(PixelsAre(dib, {"......", ".xxxx.", ".x..x.", ".xxxx.", "......"},
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "......",
+                              ".xxxx.",
+                              ".x..x.",
+                              ".xxxx.",
+                              "......",
+                          },
                           {{'.', 0x202020}, {'x', 0xDFDFDF}}));
     ASSERT_TRUE(Rectangle(dib.dc(), 1, 1, 5, 4));
-    EXPECT_TRUE(PixelsAre(dib, {"......", "......", "......", "......", "......"}, kLegend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "......",
+                              "......",
+                              "......",
+                              "......",
+                              "......",
+                          },
+                          kLegend));
 
     // The same holds on any background, with a brush, and for rectangles
     // reversed, thin, empty, partly or wholly outside. The fourth byte of
@@ -120,7 +183,13 @@ TEST(BitBlt, CopiesTheSourceBoxOneToOne) {
     source.At(2, 1) = 6;
     target.Fill(9);
     ASSERT_TRUE(BitBlt(target.dc(), 1, 2, 2, 2, source.dc(), 1, 0, SRCCOPY));
-    EXPECT_TRUE(PixelsAre(target, {".....", ".....", ".bc..", ".ef.."},
+    EXPECT_TRUE(PixelsAre(target,
+                          {
+                              ".....",
+                              ".....",
+                              ".bc..",
+                              ".ef..",
+                          },
                           {{'.', 9}, {'b', 2}, {'c', 3}, {'e', 5}, {'f', 6}}));
 }
 
@@ -139,19 +208,45 @@ TEST(BitBlt, ClipsOnEverySideOfBothSurfaces) {
     {
         Dib target(3, 3);  // destination left of and above the target
         ASSERT_TRUE(BitBlt(target.dc(), -1, -1, 4, 4, source.dc(), 0, 0, SRCCOPY));
-        EXPECT_TRUE(PixelsAre(target, {"fgh", "jkl", "nop"}, legend));
+        EXPECT_TRUE(PixelsAre(target,
+                              {
+                                  "fgh",
+                                  "jkl",
+                                  "nop",
+                              },
+                              legend));
     }
     {
         Dib target(3, 3);  // running off the right and bottom
         ASSERT_TRUE(BitBlt(target.dc(), 1, 2, 4, 4, source.dc(), 0, 0, SRCCOPY));
-        EXPECT_TRUE(PixelsAre(target, {"...", "...", ".ab"}, legend));
+        EXPECT_TRUE(PixelsAre(target,
+                              {
+                                  "...",
+                                  "...",
+                                  ".ab",
+                              },
+                              legend));
     }
     {
         Dib target(4, 4);  // a source box reaching outside the source on all sides
         ASSERT_TRUE(BitBlt(target.dc(), 0, 0, 4, 4, source.dc(), -2, 3, SRCCOPY));
-        EXPECT_TRUE(PixelsAre(target, {"..mn", "....", "....", "...."}, legend));
+        EXPECT_TRUE(PixelsAre(target,
+                              {
+                                  "..mn",
+                                  "....",
+                                  "....",
+                                  "....",
+                              },
+                              legend));
         ASSERT_TRUE(BitBlt(target.dc(), 0, 1, 8, 8, source.dc(), 2, -1, SRCCOPY));
-        EXPECT_TRUE(PixelsAre(target, {"..mn", "....", "cd..", "gh.."}, legend));
+        EXPECT_TRUE(PixelsAre(target,
+                              {
+                                  "..mn",
+                                  "....",
+                                  "cd..",
+                                  "gh..",
+                              },
+                              legend));
     }
     {
         Dib target(2, 2);  // nothing in common: nothing changes, and no failure
@@ -160,7 +255,12 @@ TEST(BitBlt, ClipsOnEverySideOfBothSurfaces) {
         ASSERT_TRUE(BitBlt(target.dc(), INT_MIN, INT_MIN, INT_MAX, INT_MAX, source.dc(), INT_MAX,
                            INT_MAX, SRCCOPY));
         ASSERT_TRUE(BitBlt(target.dc(), 0, 0, -4, -4, source.dc(), 0, 0, SRCCOPY));
-        EXPECT_TRUE(PixelsAre(target, {"..", ".."}, legend));
+        EXPECT_TRUE(PixelsAre(target,
+                              {
+                                  "..",
+                                  "..",
+                              },
+                              legend));
     }
 }
 
@@ -174,9 +274,21 @@ TEST(BitBlt, CopiesWithinOneSurfaceAsIfThroughACopy) {
                            {'e', 0x11}, {'f', 0x12}, {'g', 0x13}, {'h', 0x14},
                            {'i', 0x21}, {'j', 0x22}, {'k', 0x23}, {'l', 0x24}};
     ASSERT_TRUE(BitBlt(dib.dc(), 1, 1, 3, 2, dib.dc(), 0, 0, SRCCOPY));  // down and right
-    EXPECT_TRUE(PixelsAre(dib, {"abcd", "eabc", "iefg"}, legend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "abcd",
+                              "eabc",
+                              "iefg",
+                          },
+                          legend));
     ASSERT_TRUE(BitBlt(dib.dc(), 0, 0, 3, 2, dib.dc(), 1, 1, SRCCOPY));  // back up and left
-    EXPECT_TRUE(PixelsAre(dib, {"abcd", "efgc", "iefg"}, legend));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "abcd",
+                              "efgc",
+                              "iefg",
+                          },
+                          legend));
 }
 
 TEST(BitBlt, FailsForOtherRasterOperationsAndInvalidDcs) {

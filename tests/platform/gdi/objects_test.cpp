@@ -52,8 +52,14 @@ TEST(MemoryDc, DrawsWithItsStartingObjects) {
     ASSERT_TRUE(dib.Valid());
     dib.Fill(0x123456);
     ASSERT_TRUE(Rectangle(dib.dc(), 0, 0, 4, 4));
-    EXPECT_TRUE(
-        PixelsAre(dib, {"####", "#..#", "#..#", "####"}, {{'#', 0x000000}, {'.', 0xFFFFFF}}));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "####",
+                              "#..#",
+                              "#..#",
+                              "####",
+                          },
+                          {{'#', 0x000000}, {'.', 0xFFFFFF}}));
 }
 
 TEST(StockObjects, AreFixedHandlesThatDeletingLeavesIntact) {
@@ -87,7 +93,13 @@ TEST(SolidBrush, FillsWithItsColourGivenAsBgr) {
     EXPECT_EQ(SelectObject(dib.dc(), brush), GetStockObject(WHITE_BRUSH));
     SelectObject(dib.dc(), GetStockObject(NULL_PEN));
     ASSERT_TRUE(Rectangle(dib.dc(), 0, 0, 5, 4));
-    EXPECT_TRUE(PixelsAre(dib, {"bbbb", "bbbb", "bbbb"}, {{'b', 0x112233}}));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "bbbb",
+                              "bbbb",
+                              "bbbb",
+                          },
+                          {{'b', 0x112233}}));
     EXPECT_EQ(SelectObject(dib.dc(), GetStockObject(WHITE_BRUSH)), brush);
     EXPECT_TRUE(DeleteObject(brush));
 }
@@ -154,7 +166,13 @@ TEST(Handles, APenOrBrushDeletedWhileSelectedDrawsUntilDeselected) {
     SelectObject(dib.dc(), brush);
     EXPECT_TRUE(DeleteObject(brush));
     ASSERT_TRUE(Rectangle(dib.dc(), 0, 0, 3, 3));
-    EXPECT_TRUE(PixelsAre(dib, {"###", "#b#", "###"}, {{'#', 0x000000}, {'b', 0x0000FF}}));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "###",
+                              "#b#",
+                              "###",
+                          },
+                          {{'#', 0x000000}, {'b', 0x0000FF}}));
     EXPECT_EQ(SelectObject(dib.dc(), GetStockObject(WHITE_BRUSH)), brush);
     EXPECT_EQ(SelectObject(dib.dc(), brush), nullptr);
 }

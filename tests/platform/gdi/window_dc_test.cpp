@@ -83,13 +83,26 @@ TEST_F(WindowDcTest, RectangleDrawsIntoTheSurfaceAndReportsTheTouchedBox) {
     SelectObject(dc, GetStockObject(WHITE_PEN));
     SelectObject(dc, GetStockObject(NULL_BRUSH));
     ASSERT_TRUE(Rectangle(dc, 3, 1, 9, 3));  // reaches past the right edge
-    EXPECT_TRUE(
-        SurfaceIs({".....", "...xx", "...xx", "....."}, {{'.', 0x444444}, {'x', 0xBBBBBB}}));
+    EXPECT_TRUE(SurfaceIs(
+        {
+            ".....",
+            "...xx",
+            "...xx",
+            ".....",
+        },
+        {{'.', 0x444444}, {'x', 0xBBBBBB}}));
     EXPECT_EQ(window.locks, 1);
     ASSERT_EQ(window.unlocks, 1);
     EXPECT_TRUE(SameRect(window.touched[0], RECT{3, 1, 5, 3}));
     ASSERT_TRUE(Rectangle(dc, 3, 1, 9, 3));
-    EXPECT_TRUE(SurfaceIs({".....", ".....", ".....", "....."}, {{'.', 0x444444}}));
+    EXPECT_TRUE(SurfaceIs(
+        {
+            ".....",
+            ".....",
+            ".....",
+            ".....",
+        },
+        {{'.', 0x444444}}));
     platform::DeleteWindowDC(dc);
     EXPECT_EQ(platform::WindowFromWindowDC(dc), nullptr);
     EXPECT_FALSE(Rectangle(dc, 0, 0, 2, 2));
@@ -102,7 +115,14 @@ TEST_F(WindowDcTest, DrawsOnlyInsideItsClipRectangle) {
     SelectObject(dc, GetStockObject(NULL_PEN));
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
     ASSERT_TRUE(Rectangle(dc, 0, 0, 6, 5));
-    EXPECT_TRUE(SurfaceIs({".....", ".##..", ".##..", ".##.."}, {{'.', 0x444444}, {'#', 0}}));
+    EXPECT_TRUE(SurfaceIs(
+        {
+            ".....",
+            ".##..",
+            ".##..",
+            ".##..",
+        },
+        {{'.', 0x444444}, {'#', 0}}));
     ASSERT_EQ(window.touched.size(), 1u);
     EXPECT_TRUE(SameRect(window.touched[0], RECT{1, 1, 3, 4}));
     platform::DeleteWindowDC(dc);
@@ -116,8 +136,14 @@ TEST_F(WindowDcTest, BitBltFromAMemoryDcPlacesTheImageAtAnyOffset) {
             image.At(x, y) = static_cast<std::uint32_t>(0x10 * y + x + 1);
     const HDC dc = platform::CreateWindowDC(kWindow, nullptr);
     ASSERT_TRUE(BitBlt(dc, -1, 2, 3, 3, image.dc(), 0, 0, SRCCOPY));
-    EXPECT_TRUE(SurfaceIs({".....", ".....", "bc...", "ef..."},
-                          {{'.', 0x444444}, {'b', 0x02}, {'c', 0x03}, {'e', 0x12}, {'f', 0x13}}));
+    EXPECT_TRUE(SurfaceIs(
+        {
+            ".....",
+            ".....",
+            "bc...",
+            "ef...",
+        },
+        {{'.', 0x444444}, {'b', 0x02}, {'c', 0x03}, {'e', 0x12}, {'f', 0x13}}));
     ASSERT_EQ(window.touched.size(), 1u);
     EXPECT_TRUE(SameRect(window.touched[0], RECT{0, 2, 2, 4}));
 
