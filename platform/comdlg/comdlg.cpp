@@ -30,6 +30,7 @@
 #include <utility>
 
 #include "platform/internal/dialog_hooks.h"
+#include "platform/internal/no_destructor.h"
 #include "platform/internal/window_bridge.h"
 #include "platform/win32.h"
 
@@ -47,8 +48,8 @@ struct Hooks {
 };
 
 Hooks& DialogHooks() {
-    static Hooks hooks;
-    return hooks;
+    static platform::NoDestructor<Hooks> hooks;
+    return hooks.get();
 }
 
 // Disables the owner for the length of a box, also when the box throws.

@@ -2,6 +2,8 @@
 // called with the lock released, so it may itself use the platform.
 #include "platform/internal/faults.h"
 
+#include "platform/internal/no_destructor.h"
+
 #include <mutex>
 #include <utility>
 
@@ -9,13 +11,13 @@ namespace platform {
 namespace {
 
 std::mutex& InjectorLock() {
-    static std::mutex lock;
-    return lock;
+    static NoDestructor<std::mutex> lock;
+    return lock.get();
 }
 
 FaultInjector& Injector() {
-    static FaultInjector injector;
-    return injector;
+    static NoDestructor<FaultInjector> injector;
+    return injector.get();
 }
 
 }  // namespace

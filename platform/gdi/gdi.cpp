@@ -24,6 +24,7 @@
 
 #include "platform/gdi/raster.h"
 #include "platform/internal/faults.h"
+#include "platform/internal/no_destructor.h"
 #include "platform/internal/surface.h"
 #include "platform/win32.h"
 
@@ -90,8 +91,8 @@ struct Entry {
 class Table {
 public:
     static Table& Get() {
-        static Table table;
-        return table;
+        static platform::NoDestructor<Table> table;
+        return table.get();
     }
 
     std::recursive_mutex lock;
@@ -122,6 +123,7 @@ public:
     HGDIOBJ defaultBitmap = nullptr;
 
 private:
+    friend class platform::NoDestructor<Table>;
     Table() {
         const std::uint32_t brushes[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
         for (int i = WHITE_BRUSH; i <= BLACK_BRUSH; ++i)

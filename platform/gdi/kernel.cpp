@@ -24,6 +24,7 @@
 #include <unordered_set>
 
 #include "platform/internal/faults.h"
+#include "platform/internal/no_destructor.h"
 #include "platform/win32.h"
 
 namespace {
@@ -45,8 +46,8 @@ struct Heap {
 };
 
 Heap& ProcessHeap() {
-    static Heap heap;
-    return heap;
+    static platform::NoDestructor<Heap> heap;
+    return heap.get();
 }
 
 struct Files {
@@ -56,8 +57,8 @@ struct Files {
 };
 
 Files& OpenFiles() {
-    static Files files;
-    return files;
+    static platform::NoDestructor<Files> files;
+    return files.get();
 }
 
 bool ParentExists(const char* path) {

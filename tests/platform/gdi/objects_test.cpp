@@ -3,6 +3,7 @@
 // fail.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "platform/win32.h"
@@ -12,6 +13,27 @@ namespace {
 
 using zembrix::test::Dib;
 using zembrix::test::PixelsAre;
+
+// The program's static windows release their GDI objects at process exit,
+// after main has returned: the object table must still serve them then. A
+// failure aborts the test process, which CTest reports.
+struct ReleasedAtExit {
+    HBRUSH brush = nullptr;
+    HDC dc = nullptr;
+    ~ReleasedAtExit() {
+        if (brush != nullptr && (!DeleteObject(brush) || DeleteObject(brush)))
+            std::abort();
+        if (dc != nullptr && !DeleteDC(dc))
+            std::abort();
+    }
+} releasedAtExit;
+
+TEST(Lifetime, ObjectsCanBeReleasedByStaticObjectsAtExit) {
+    releasedAtExit.brush = CreateSolidBrush(RGB(1, 2, 3));
+    releasedAtExit.dc = CreateCompatibleDC(nullptr);
+    EXPECT_NE(releasedAtExit.brush, nullptr);
+    EXPECT_NE(releasedAtExit.dc, nullptr);
+}
 
 TEST(MemoryDc, StartsWithTheDefaultBitmapBlackPenWhiteBrushAndCopyMode) {
     const HDC dc = CreateCompatibleDC(nullptr);
