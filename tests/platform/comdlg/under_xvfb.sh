@@ -20,8 +20,7 @@ work=$(mktemp -d)
 xvfb_pid=""
 wm_pid=""
 cleanup() {
-  [[ -n $wm_pid ]] && kill "$wm_pid" 2> /dev/null && wait "$wm_pid" 2> /dev/null
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+  stop_display
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -42,17 +41,45 @@ wait_for() {
   return 1
 }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-xvfb_pid=$!
-wait_for '[[ -s $work/display ]] || ! kill -0 $xvfb_pid 2> /dev/null' || fail "Xvfb did not start"
-[[ -s $work/display ]] || fail "Xvfb stopped"
-export DISPLAY=":$(tr -d '[:space:]' < "$work/display")"
-wait_for 'xdpyinfo > /dev/null 2>&1' || fail "display $DISPLAY does not answer"
+stop_display() {
+  [[ -n $wm_pid ]] && kill "$wm_pid" 2> /dev/null && wait "$wm_pid" 2> /dev/null
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+  wm_pid=""
+  xvfb_pid=""
+}
 
-openbox --sm-disable > "$work/openbox.log" 2>&1 &
-wm_pid=$!
-wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' ||
-  fail "openbox did not start"
+# Starts Xvfb and openbox; false (with the reason in $reason) when either
+# does not come up or goes away meanwhile.
+start_display() {
+  rm -f "$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
+  xvfb_pid=$!
+  wait_for '[[ -s $work/display ]] || ! kill -0 $xvfb_pid 2> /dev/null' || { reason="Xvfb did not start"; return 1; }
+  [[ -s $work/display ]] || { reason="Xvfb stopped"; return 1; }
+  export DISPLAY=":$(tr -d '[:space:]' < "$work/display")"
+  wait_for 'xdpyinfo > /dev/null 2>&1 || ! kill -0 $xvfb_pid 2> /dev/null' || { reason="$DISPLAY does not answer"; return 1; }
+  openbox --sm-disable > "$work/openbox.log" 2>&1 &
+  wm_pid=$!
+  wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" || ! kill -0 $wm_pid 2> /dev/null' ||
+    { reason="openbox did not start"; return 1; }
+  kill -0 "$xvfb_pid" 2> /dev/null || { reason="Xvfb went away"; return 1; }
+  kill -0 "$wm_pid" 2> /dev/null || { reason="openbox stopped"; return 1; }
+  return 0
+}
+
+# A display that goes away while starting (the machine is shared) is tried
+# again, three times at most.
+reason=""
+started=""
+for attempt in 1 2 3; do
+  if start_display; then
+    started=yes
+    break
+  fi
+  echo "under_xvfb: attempt $attempt: $reason"
+  stop_display
+done
+[[ -n $started ]] || fail "no display: $reason"
 
 export QT_QPA_PLATFORM=xcb
 "$@"
