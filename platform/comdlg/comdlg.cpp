@@ -19,7 +19,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
-#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <QWindow>
@@ -152,6 +151,8 @@ platform::SaveFileDialogAnswer RunFileDialog(const platform::SaveFileDialogReque
     box.setAcceptMode(QFileDialog::AcceptSave);
     box.setFileMode(QFileDialog::AnyFile);
     box.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    // The list shows each filter's text alone, as Windows does.
+    box.setOption(QFileDialog::HideNameFilterDetails, true);
     QStringList names;
     for (const auto& filter : request.filters) {
         QStringList patterns;
@@ -177,8 +178,15 @@ platform::SaveFileDialogAnswer RunFileDialog(const platform::SaveFileDialogReque
     answer.accepted = RunBox(box);
     if (answer.accepted && !box.selectedFiles().isEmpty())
         answer.path = ToPath(box.selectedFiles().first());
-    const int index = names.indexOf(box.selectedNameFilter());
-    answer.filterIndex = index < 0 ? request.filterIndex : static_cast<std::size_t>(index);
+    // The box names the filter by its text alone, the details being hidden.
+    const QString selected = box.selectedNameFilter();
+    answer.filterIndex = request.filterIndex;
+    for (int i = 0; i < names.size(); ++i) {
+        if (names[i] == selected || names[i].startsWith(selected + QStringLiteral(" ("))) {
+            answer.filterIndex = static_cast<std::size_t>(i);
+            break;
+        }
+    }
     return answer;
 }
 

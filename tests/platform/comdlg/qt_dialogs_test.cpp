@@ -109,7 +109,8 @@ protected:
 
 std::unique_ptr<QApplication> QtDialogsTest::application;
 
-TEST_F(QtDialogsTest, SaveBoxShowsTheFiltersAndAppendsTheExtensionToATypedName) {
+TEST_F(QtDialogsTest,
+       SaveBoxShowsTheFiltersAndReturnsATypedNameWithTheExtensionAndTheFilterChosen) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     char buffer[MAX_PATH] = {};
@@ -128,12 +129,13 @@ TEST_F(QtDialogsTest, SaveBoxShowsTheFiltersAndAppendsTheExtensionToATypedName) 
     auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
         EXPECT_EQ(box.windowTitle(), "Save Image As...");
         EXPECT_EQ(box.nameFilters(), QStringList({"Bitmap Files (*.bmp)", "All Files (*)"}));
-        EXPECT_EQ(box.selectedNameFilter(), "Bitmap Files (*.bmp)");
+        EXPECT_EQ(box.selectedNameFilter(), "Bitmap Files") << "shown as Windows shows it";
         EXPECT_EQ(QDir(box.directory()).canonicalPath(), QDir(folder.path()).canonicalPath());
         EXPECT_TRUE(box.testOption(QFileDialog::DontConfirmOverwrite));
         ExpectModalToOwnerOnly(box);
         QLineEdit* name = box.findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
+        box.selectNameFilter("All Files (*)");
         QTest::keyClicks(name, "typed");
         QTest::keyClick(name, Qt::Key_Return);
     });
@@ -144,6 +146,7 @@ TEST_F(QtDialogsTest, SaveBoxShowsTheFiltersAndAppendsTheExtensionToATypedName) 
               QDir(folder.path()).canonicalPath());
     EXPECT_EQ(QFileInfo(QFile::decodeName(buffer)).fileName(), "typed.bmp");
     EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(buffer))) << "the box creates no file";
+    EXPECT_EQ(ofn.nFilterIndex, 2u) << "the filter chosen in the box";
 }
 
 TEST_F(QtDialogsTest, SaveBoxWithAnEmptyPatternListsEveryFileAndCancelsWithEscape) {
