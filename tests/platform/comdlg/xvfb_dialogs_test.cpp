@@ -261,6 +261,8 @@ TEST_F(XvfbDialogsTest, ACancelledColourBoxKeepsTheColourAndWritesBackTheCustomC
 
     const QColor defined(0xAA, 0xBB, 0xCC);
     Script script;
+    script.Then([] { return VisibleBox<QColorDialog>() != nullptr; });
+    CheckModalToOwnerOnly(script, [] { return VisibleBox<QColorDialog>(); });
     script.Then(FocusHtmlField)
         .Xdotool({"type", "--delay", "20", "#aabbcc"})
         .Then([defined] { return VisibleBox<QColorDialog>()->currentColor() == defined; })
@@ -274,6 +276,8 @@ TEST_F(XvfbDialogsTest, ACancelledColourBoxKeepsTheColourAndWritesBackTheCustomC
     EXPECT_EQ(cc.rgbResult, RGB(0, 0, 255));
     EXPECT_NE(std::find(custom.begin(), custom.end(), RGB(0xAA, 0xBB, 0xCC)), custom.end())
         << "the custom colour defined before the cancel is written back";
+    EXPECT_EQ(other.text(), "xyz");
+    EXPECT_EQ(ownerEdit.text(), "");
 }
 
 }  // namespace
