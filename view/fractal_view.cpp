@@ -1,0 +1,247 @@
+#include "view/fractal_view.h"
+
+#include <cstring>
+#include <memory>
+
+#include "engine/fractal_engine.h"
+#include "tools/colors_window.h"
+
+namespace {
+
+constexpr char kViewClassName[] = "ZembrixViewClass";
+constexpr char kViewWindowName[] = "ZembrixViewWindow";
+
+// 72 dots per inch, in pixels per metre, as the header records it.
+constexpr LONG kPixelsPerMetre = 2835;
+
+// A block from the process heap, released on every path out.
+struct HeapBlock {
+    void* p;
+    explicit HeapBlock(SIZE_T bytes) : p(HeapAlloc(GetProcessHeap(), 0, bytes)) {}
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+    ~HeapBlock() { HeapFree(GetProcessHeap(), 0, p); }
+};
+
+BITMAPINFO* AsBitmapInfo(BITMAPV4HEADER& header) {
+    return reinterpret_cast<BITMAPINFO*>(&header);
+}
+
+}  // namespace
+
+FractalView::~FractalView() {
+    if (window != nullptr) {
+        HWND doomed = window;
+        window = nullptr;
+        DestroyWindow(doomed);
+    }
+    DestroyImage();
+    if (selecting == 1) {
+        ReleaseCapture();
+        selecting = 0;
+    }
+}
+
+bool FractalView::RegisterViewClass(HINSTANCE instance) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_CROSS);
+    wc.hbrBackground = nullptr;  // the view never paints its background
+    wc.lpszClassName = kViewClassName;
+    return RegisterClassExA(&wc) != 0;
+}
+
+bool FractalView::CreateViewWindow(HWND parent, int controlId, int x, int y, int width,
+                                   int height) {
+    const auto instance =
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
+    window = CreateWindowExA(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY, kViewClassName,
+                             kViewWindowName, WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, width,
+                             height, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance,
+                             this);
+    return window != nullptr;
+}
+
+SIZE FractalView::ClientSize() const {
+    RECT client{};
+    if (window == nullptr || !GetClientRect(window, &client)) {
+        return SIZE{0, 0};
+    }
+    return SIZE{client.right, client.bottom};
+}
+
+void FractalView::RequestRecolor() {
+    recolorPending = 1;
+    if (window != nullptr) {
+        InvalidateRect(window, nullptr, FALSE);
+    }
+}
+
+std::uint32_t FractalView::MapColor(std::uint32_t count, std::uint32_t limit) const {
+    if (count == limit) {
+        return (static_cast<std::uint32_t>(GetRValue(colors[0])) << 16) |
+               (static_cast<std::uint32_t>(GetGValue(colors[0])) << 8) | GetBValue(colors[0]);
+    }
+    // Unsigned 32-bit throughout: the product wraps, a negative delta enters
+    // as its two's-complement pattern, and the division truncates unsigned.
+    const std::uint32_t scaled = count * 64u;
+    auto channel = [&](std::int32_t start, std::int32_t delta) {
+        const std::uint32_t step = (static_cast<std::uint32_t>(delta) * scaled) / limit;
+        return (static_cast<std::uint32_t>(start) + (step & 0xFFu)) & 0xFFu;
+    };
+    return (channel(startRed, deltaRed) << 16) | (channel(startGreen, deltaGreen) << 8) |
+           channel(startBlue, deltaBlue);
+}
+
+bool FractalView::Recolor() {
+    const FractalEngine* engine = GetEngine();
+    if (engine == nullptr || engine->Counts() == nullptr) {
+        return false;
+    }
+    const std::uint32_t limit = engine->iterationLimit == 0 ? 1 : engine->iterationLimit;
+    // The buffer's own dimensions: the engine's width and height may already
+    // name the next size.
+    const std::int32_t w = engine->bufferWidth;
+    const std::int32_t h = engine->bufferHeight;
+    const std::uint32_t* counts = engine->Counts();
+
+    TheColorsWindow().GetColors(3, colors);
+    startRed = GetRValue(colors[1]);
+    startGreen = GetGValue(colors[1]);
+    startBlue = GetBValue(colors[1]);
+    deltaRed = static_cast<std::int32_t>(GetRValue(colors[2])) - startRed;
+    deltaGreen = static_cast<std::int32_t>(GetGValue(colors[2])) - startGreen;
+    deltaBlue = static_cast<std::int32_t>(GetBValue(colors[2])) - startBlue;
+
+    if (imageWidth != w || imageHeight != h) {
+        DestroyImage();
+        CreateImage(w, h);
+    }
+
+    const std::size_t rowPixels = static_cast<std::size_t>(w);
+    HeapBlock pixels(rowPixels * static_cast<std::size_t>(h) * 4u);
+    if (pixels.p != nullptr && image != nullptr) {
+        auto* out = static_cast<std::uint32_t*>(pixels.p);
+        for (std::int32_t r = 0; r < h; ++r) {
+            // Engine row 0 (Y1) is the top row on screen, the last row of a
+            // bottom-up image.
+            const std::uint32_t* in = counts + static_cast<std::size_t>(r) * rowPixels;
+            std::uint32_t* row = out + static_cast<std::size_t>(h - 1 - r) * rowPixels;
+            for (std::int32_t k = 0; k < w; ++k) {
+                row[k] = MapColor(in[k], limit);
+            }
+        }
+        SetDIBits(memoryDC, image, 0, static_cast<UINT>(h), pixels.p, AsBitmapInfo(header),
+                  DIB_RGB_COLORS);
+    }
+    recolorPending = 0;
+    return true;
+}
+
+bool FractalView::CreateImage(std::int32_t width, std::int32_t height) {
+    memoryDC = CreateCompatibleDC(nullptr);
+    imageWidth = width;
+    imageHeight = height;
+    std::memset(&header, 0, sizeof(header));
+    header.bV4Size = sizeof(BITMAPINFOHEADER);
+    header.bV4Width = width;
+    header.bV4Height = height;  // positive: rows bottom-up
+    header.bV4Planes = 1;
+    header.bV4BitCount = 32;
+    header.bV4V4Compression = BI_BITFIELDS;
+    header.bV4SizeImage = 0;
+    header.bV4XPelsPerMeter = kPixelsPerMetre;
+    header.bV4YPelsPerMeter = kPixelsPerMetre;
+    header.bV4RedMask = 0x00FF0000;
+    header.bV4GreenMask = 0x0000FF00;
+    header.bV4BlueMask = 0x000000FF;
+    header.bV4AlphaMask = 0xFF000000;
+    void* bits = nullptr;
+    image = CreateDIBSection(memoryDC, AsBitmapInfo(header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (image == nullptr) {
+        return false;
+    }
+    previousBitmap = SelectObject(memoryDC, image);
+    return previousBitmap != nullptr;
+}
+
+void FractalView::DestroyImage() {
+    if (previousBitmap != nullptr) {
+        SelectObject(memoryDC, previousBitmap);
+        previousBitmap = nullptr;
+    }
+    if (image != nullptr) {
+        DeleteObject(image);
+        image = nullptr;
+    }
+    if (memoryDC != nullptr) {
+        DeleteDC(memoryDC);
+        memoryDC = nullptr;
+    }
+}
+
+bool FractalView::ReadPixels(std::int32_t height, void* destination) const {
+    if (image == nullptr || memoryDC == nullptr) {
+        return false;
+    }
+    BITMAPV4HEADER format = header;
+    const int lines = GetDIBits(memoryDC, image, 0, static_cast<UINT>(height), destination,
+                                AsBitmapInfo(format), DIB_RGB_COLORS);
+    return lines == height;
+}
+
+void FractalView::OnCreate(const CREATESTRUCTA& create) {
+    // The window's outer creation size; the first Recolor replaces the image
+    // by one of the engine's size.
+    CreateImage(create.cx, create.cy);
+    recolorPending = 1;
+}
+
+void FractalView::OnPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (recolorPending == 1) {
+        Recolor();
+    }
+    if (image != nullptr) {
+        const SIZE client = ClientSize();
+        const int dx = (client.cx - imageWidth) / 2;
+        const int dy = (client.cy - imageHeight) / 2;
+        BitBlt(dc, dx, dy, imageWidth, imageHeight, memoryDC, 0, 0, SRCCOPY);
+    }
+    EndPaint(window, &ps);
+}
+
+void FractalView::OnDestroyed() { window = nullptr; }
+
+LRESULT CALLBACK FractalView::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        auto* view = static_cast<FractalView*>(create->lpCreateParams);
+        view->window = hwnd;
+        view->OnCreate(*create);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+        return 0;
+    }
+    auto* view = reinterpret_cast<FractalView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (view == nullptr) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    switch (message) {
+        case WM_PAINT:
+            view->OnPaint();
+            return 0;
+        case WM_NCDESTROY:
+            view->OnDestroyed();
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void RequestRecolor() { TheFractalView().RequestRecolor(); }
