@@ -1,0 +1,394 @@
+#include "tools/number_format.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// An unsigned integer in base 10^9, least significant limb first. The largest
+// value it holds is m * 5^1074 (m < 2^53), about 767 decimal digits, for the
+// smallest subnormals; 2^1024 needs 309 digits.
+constexpr std::uint32_t kLimbBase = 1000000000;
+constexpr int kMaxLimbs = 90;
+constexpr int kMaxDigits = kMaxLimbs * 9;
+
+struct BigDecimal {
+    std::uint32_t limb[kMaxLimbs] = {};
+    int count = 0;
+};
+
+void SetBig(BigDecimal& big, std::uint64_t value) {
+    big.count = 0;
+    do {
+        big.limb[big.count++] = static_cast<std::uint32_t>(value % kLimbBase);
+        value /= kLimbBase;
+    } while (value != 0);
+}
+
+// factor < 2^31: limb * factor + carry stays below 2^63.
+void MultiplyBig(BigDecimal& big, std::uint32_t factor) {
+    std::uint64_t carry = 0;
+    for (int i = 0; i < big.count; ++i) {
+        const std::uint64_t t = std::uint64_t{big.limb[i]} * factor + carry;
+        big.limb[i] = static_cast<std::uint32_t>(t % kLimbBase);
+        carry = t / kLimbBase;
+    }
+    while (carry != 0 && big.count < kMaxLimbs) {
+        big.limb[big.count++] = static_cast<std::uint32_t>(carry % kLimbBase);
+        carry /= kLimbBase;
+    }
+}
+
+// The decimal digits of big, most significant first, without leading zeros
+// (a single 0 for zero). Returns their number.
+int BigDigits(const BigDecimal& big, std::uint8_t* out) {
+    int n = 0;
+    std::uint32_t top = big.limb[big.count - 1];
+    std::uint8_t head[10];
+    int headCount = 0;
+    do {
+        head[headCount++] = static_cast<std::uint8_t>(top % 10);
+        top /= 10;
+    } while (top != 0);
+    while (headCount > 0) {
+        out[n++] = head[--headCount];
+    }
+    for (int i = big.count - 2; i >= 0; --i) {
+        std::uint32_t v = big.limb[i];
+        for (int k = 8; k >= 0; --k) {
+            out[n + k] = static_cast<std::uint8_t>(v % 10);
+            v /= 10;
+        }
+        n += 9;
+    }
+    return n;
+}
+
+// Appends to a caller's buffer of `size` bytes, keeping room for the
+// terminator, and counts the whole text.
+class BoundedWriter {
+public:
+    BoundedWriter(char* buffer, std::size_t size) : buffer_(buffer), size_(buffer ? size : 0) {}
+
+    void Put(char c) {
+        if (length_ + 1 < size_) {
+            buffer_[length_] = c;
+        }
+        ++length_;
+    }
+    void Put(const char* text) {
+        while (*text != '\0') {
+            Put(*text++);
+        }
+    }
+    void Repeat(char c, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            Put(c);
+        }
+    }
+    std::size_t Finish() {
+        if (size_ > 0) {
+            buffer_[std::min(length_, size_ - 1)] = '\0';
+        }
+        return length_;
+    }
+
+private:
+    char* buffer_;
+    std::size_t size_;
+    std::size_t length_ = 0;
+};
+
+bool SignBit(double value) {
+    return (std::bit_cast<std::uint64_t>(value) >> 63) != 0;
+}
+
+bool IsNonFinite(double value) {
+    return ((std::bit_cast<std::uint64_t>(value) >> 52) & 0x7FF) == 0x7FF;
+}
+
+const char* NonFiniteName(double value) {
+    const bool isNan = (std::bit_cast<std::uint64_t>(value) & ((std::uint64_t{1} << 52) - 1)) != 0;
+    if (isNan) {
+        return SignBit(value) ? "-nan" : "nan";
+    }
+    return SignBit(value) ? "-inf" : "inf";
+}
+
+void PutPadded(BoundedWriter& out, const char* text, int minWidth) {
+    const std::size_t length = std::strlen(text);
+    if (static_cast<std::size_t>(minWidth) > length) {
+        out.Repeat(' ', static_cast<std::size_t>(minWidth) - length);
+    }
+    out.Put(text);
+}
+
+// Digits of a fixed-point result: digit[i] stands at the power 10^(top - i);
+// positions outside 0..count-1 are zero.
+struct RoundedDigits {
+    std::uint8_t digit[18] = {};
+    int count = 0;
+    int top = 0;
+
+    int At(int power) const {
+        const int index = top - power;
+        return index >= 0 && index < count ? digit[index] : 0;
+    }
+};
+
+// The 17-digit form rounded half away from zero to `decimals` places.
+RoundedDigits RoundToDecimals(const Decimal17& d, int decimals) {
+    RoundedDigits r;
+    r.top = d.exponent;
+    if (d.digits[0] == 0) {
+        return r;  // zero
+    }
+    // Number of the form's digits that stand at or above 10^-decimals.
+    const int keep = d.exponent + decimals + 1;
+    if (keep >= 17) {
+        std::copy(d.digits, d.digits + 17, r.digit);
+        r.count = 17;
+        return r;
+    }
+    if (keep < 0) {
+        return r;  // below half a unit of the last place
+    }
+    std::copy(d.digits, d.digits + keep, r.digit);
+    r.count = keep;
+    if (d.digits[keep] < 5) {
+        return r;
+    }
+    int i = keep - 1;
+    while (i >= 0 && r.digit[i] == 9) {
+        r.digit[i--] = 0;
+    }
+    if (i >= 0) {
+        ++r.digit[i];
+    } else {
+        // Carried past the first digit (or keep == 0): one unit one place up.
+        r.digit[0] = 1;
+        r.count = 1;
+        r.top = d.exponent + 1;
+    }
+    return r;
+}
+
+void WriteFixed(BoundedWriter& out, double value, int decimals, int minWidth) {
+    decimals = std::clamp(decimals, 0, 1074);
+    minWidth = std::clamp(minWidth, 0, 1100);
+    if (IsNonFinite(value)) {
+        PutPadded(out, NonFiniteName(value), minWidth);
+        return;
+    }
+    const Decimal17 d = ToDecimal17(value);
+    const RoundedDigits r = RoundToDecimals(d, decimals);
+    const int highest = (r.count > 0 && r.top > 0) ? r.top : 0;
+    const std::size_t length = (d.negative ? 1u : 0u) + static_cast<std::size_t>(highest) + 1 +
+                               (decimals > 0 ? 1 + static_cast<std::size_t>(decimals) : 0);
+    if (static_cast<std::size_t>(minWidth) > length) {
+        out.Repeat(' ', static_cast<std::size_t>(minWidth) - length);
+    }
+    if (d.negative) {
+        out.Put('-');
+    }
+    for (int p = highest; p >= 0; --p) {
+        out.Put(static_cast<char>('0' + r.At(p)));
+    }
+    if (decimals > 0) {
+        out.Put('.');
+        for (int p = -1; p >= -decimals; --p) {
+            out.Put(static_cast<char>('0' + r.At(p)));
+        }
+    }
+}
+
+}  // namespace
+
+Decimal17 ToDecimal17(double value) {
+    Decimal17 result;
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    result.negative = (bits >> 63) != 0;
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    if (biased == 0x7FF || (biased == 0 && fraction == 0)) {
+        return result;
+    }
+    // value = m * 2^e exactly.
+    std::uint64_t m = biased == 0 ? fraction : (fraction | (std::uint64_t{1} << 52));
+    int e = biased == 0 ? -1074 : biased - 1075;
+    while (e < 0 && (m & 1) == 0) {
+        m >>= 1;
+        ++e;
+    }
+    BigDecimal big;
+    SetBig(big, m);
+    int scale = 0;  // value = big * 10^-scale
+    if (e > 0) {
+        for (int left = e; left > 0;) {
+            const int step = std::min(left, 30);
+            MultiplyBig(big, std::uint32_t{1} << step);
+            left -= step;
+        }
+    } else if (e < 0) {
+        // m * 2^e = m * 5^-e / 10^-e; 5^13 is the largest power below 2^31.
+        scale = -e;
+        for (int left = -e; left > 0;) {
+            const int step = std::min(left, 13);
+            std::uint32_t power = 1;
+            for (int k = 0; k < step; ++k) {
+                power *= 5;
+            }
+            MultiplyBig(big, power);
+            left -= step;
+        }
+    }
+    std::uint8_t digits[kMaxDigits];
+    const int n = BigDigits(big, digits);
+    result.exponent = n - 1 - scale;
+    std::copy(digits, digits + std::min(n, 17), result.digits);
+    if (n > 17) {
+        bool up = digits[17] > 5;
+        if (digits[17] == 5) {
+            up = (result.digits[16] & 1) != 0 ||
+                 std::any_of(digits + 18, digits + n, [](std::uint8_t x) { return x != 0; });
+        }
+        if (up) {
+            int i = 16;
+            while (i >= 0 && result.digits[i] == 9) {
+                result.digits[i--] = 0;
+            }
+            if (i >= 0) {
+                ++result.digits[i];
+            } else {
+                result.digits[0] = 1;
+                ++result.exponent;
+            }
+        }
+    }
+    return result;
+}
+
+std::size_t FormatFixed(double value, int decimals, int minWidth, char* buffer, std::size_t size) {
+    BoundedWriter out(buffer, size);
+    WriteFixed(out, value, decimals, minWidth);
+    return out.Finish();
+}
+
+std::size_t FormatShortest17(double value, char* buffer, std::size_t size) {
+    BoundedWriter out(buffer, size);
+    if (IsNonFinite(value)) {
+        out.Put(NonFiniteName(value));
+        return out.Finish();
+    }
+    const Decimal17 d = ToDecimal17(value);
+    if (d.negative) {
+        out.Put('-');
+    }
+    int last = 16;  // the last digit that is not a trailing zero
+    while (last > 0 && d.digits[last] == 0) {
+        --last;
+    }
+    const int x = d.exponent;
+    if (x < -4 || x >= 17) {
+        out.Put(static_cast<char>('0' + d.digits[0]));
+        if (last > 0) {
+            out.Put('.');
+            for (int i = 1; i <= last; ++i) {
+                out.Put(static_cast<char>('0' + d.digits[i]));
+            }
+        }
+        out.Put('e');
+        out.Put(x < 0 ? '-' : '+');
+        const int magnitude = x < 0 ? -x : x;
+        if (magnitude >= 100) {
+            out.Put(static_cast<char>('0' + magnitude / 100));
+        }
+        out.Put(static_cast<char>('0' + magnitude / 10 % 10));
+        out.Put(static_cast<char>('0' + magnitude % 10));
+        return out.Finish();
+    }
+    // Plain notation: digit i stands at 10^(x - i).
+    if (x >= 0) {
+        for (int i = 0; i <= x; ++i) {
+            out.Put(static_cast<char>('0' + d.digits[i]));
+        }
+    } else {
+        out.Put('0');
+    }
+    const int fractionDigits = last - x;  // digits after the point up to the last non-zero
+    if (fractionDigits > 0) {
+        out.Put('.');
+        for (int k = 1; k <= fractionDigits; ++k) {
+            const int index = x + k;
+            out.Put(static_cast<char>('0' + (index >= 0 ? d.digits[index] : 0)));
+        }
+    }
+    return out.Finish();
+}
+
+std::size_t FormatCorner(double value, int decimals, char* buffer, std::size_t size) {
+    const std::size_t fixedLength = FormatFixed(value, decimals, 1, nullptr, 0);
+    if (fixedLength < size) {
+        return FormatFixed(value, decimals, 1, buffer, size);
+    }
+    return FormatShortest17(value, buffer, size);
+}
+
+std::size_t FormatPercent(double percent, char* buffer, std::size_t size) {
+    BoundedWriter out(buffer, size);
+    WriteFixed(out, percent, 1, 3);
+    out.Put('%');
+    return out.Finish();
+}
+
+double ParseDouble(const char* text) {
+    if (text == nullptr) {
+        return 0.0;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    return end == text ? 0.0 : value;
+}
+
+std::uint32_t ParseUnsigned(const char* text, bool* translated) {
+    if (translated != nullptr) {
+        *translated = false;
+    }
+    if (text == nullptr) {
+        return 0;
+    }
+    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' ||
+           *text == '\r') {
+        ++text;
+    }
+    if (*text < '0' || *text > '9') {
+        return 0;
+    }
+    std::uint64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        value = value * 10 + static_cast<std::uint64_t>(*text - '0');
+        if (value > 0xFFFFFFFFu) {
+            return 0;
+        }
+    }
+    if (translated != nullptr) {
+        *translated = true;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+void ShownNumber::Show(double value, int decimals, std::size_t fieldSize) {
+    fieldSize = std::clamp<std::size_t>(fieldSize, 25, kCapacity);
+    FormatCorner(value, decimals, text_, fieldSize);
+    value_ = value;
+    shown_ = true;
+}
+
+double ShownNumber::Read(const char* currentText) const {
+    if (shown_ && currentText != nullptr && std::strcmp(currentText, text_) == 0) {
+        return value_;
+    }
+    return ParseDouble(currentText);
+}
