@@ -13,6 +13,12 @@ CoordinatesWindow g_coordinatesWindow;
 
 }  // namespace
 
-FractalView& TheFractalView() { return g_fractalView; }
-ColorsWindow& TheColorsWindow() { return g_colorsWindow; }
-CoordinatesWindow& TheCoordinatesWindow() { return g_coordinatesWindow; }
+FractalView& TheFractalView() {
+    return g_fractalView;
+}
+ColorsWindow& TheColorsWindow() {
+    return g_colorsWindow;
+}
+CoordinatesWindow& TheCoordinatesWindow() {
+    return g_coordinatesWindow;
+}

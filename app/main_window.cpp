@@ -86,7 +86,9 @@ void TearDown(HACCEL accelerators, FractalEngine& engine) {
 
 }  // namespace
 
-HWND FrameWindow() { return g_frame; }
+HWND FrameWindow() {
+    return g_frame;
+}
 
 bool RegisterWindowClasses(HINSTANCE instance) {
     WNDCLASSEXA wc{};

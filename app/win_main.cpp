@@ -2,4 +2,6 @@
 // command line and ignores the show command.
 #include "app/main_window.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunZembrix(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    return RunZembrix(instance);
+}

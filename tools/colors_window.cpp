@@ -1,11 +1,10 @@
 #include "tools/colors_window.h"
 
 #include "resources/resource.h"
+#include "tools/color_set_data.h"
 #include "view/fractal_view.h"
 
 namespace {
-
-constexpr COLORREF kWhite = 0x00FFFFFF;
 
 // Restores the object a device context held before, on every path out.
 class SelectedObject {
@@ -28,11 +27,13 @@ private:
 
 ColorsWindow::ColorsWindow() {
     for (COLORREF& custom : customColors) {
-        custom = kWhite;
+        custom = kInitialCustomColor;
     }
 }
 
-ColorsWindow::~ColorsWindow() { Destroy(); }
+ColorsWindow::~ColorsWindow() {
+    Destroy();
+}
 
 bool ColorsWindow::Create(HWND owner) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
@@ -62,9 +63,9 @@ void ColorsWindow::SetColor(std::uint32_t index, COLORREF color) {
 }
 
 void ColorsWindow::ApplyDefaults() {
-    SetColor(0, 0x000000);  // set colour: black
-    SetColor(1, 0x000000);  // gradient start: black
-    SetColor(2, 0xFF0000);  // gradient end: pure blue (COLORREF is 0x00BBGGRR)
+    for (int i = 0; i < kColorCount; ++i) {
+        SetColor(static_cast<std::uint32_t>(i), kDefaultColors[i]);
+    }
 }
 
 std::uint32_t ColorsWindow::GetColors(std::uint32_t count, COLORREF* out) const {
@@ -76,16 +77,7 @@ std::uint32_t ColorsWindow::GetColors(std::uint32_t count, COLORREF* out) const 
 }
 
 std::int32_t ColorsWindow::ColorIndexForButton(std::int32_t id) {
-    switch (id) {
-        case IDC_COLOR_SET:
-            return 0;
-        case IDC_COLOR_GRADIENT_START:
-            return 1;
-        case IDC_COLOR_GRADIENT_END:
-            return 2;
-        default:
-            return -1;
-    }
+    return ::ColorIndexForButton(id);
 }
 
 void ColorsWindow::ReleaseColors() {
@@ -136,8 +128,7 @@ void ColorsWindow::OnPickColor(int id) {
     }
 }
 
-INT_PTR CALLBACK ColorsWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+INT_PTR CALLBACK ColorsWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<ColorsWindow*>(lParam);
         SetWindowLongPtrA(dialog, (DWLP_USER), lParam);

@@ -31,10 +31,10 @@ public:
     HWND Window() const { return window; }
 
     // Fields, in the order the data is laid out.
-    COLORREF colors[3] = {};      // 0 set colour, 1 "Color #1", 2 "Color #2"
-    HBRUSH brushes[3] = {};       // swatch brushes; null when none
-    HWND window = nullptr;        // the dialog; null when there is none
-    COLORREF customColors[16];    // the picker's custom colours, shared by the buttons
+    COLORREF colors[3] = {};    // 0 set colour, 1 "Color #1", 2 "Color #2"
+    HBRUSH brushes[3] = {};     // swatch brushes; null when none
+    HWND window = nullptr;      // the dialog; null when there is none
+    COLORREF customColors[16];  // the picker's custom colours, shared by the buttons
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -15,7 +15,9 @@ constexpr int kCornerIds[4] = {IDC_COORD_X1, IDC_COORD_Y1, IDC_COORD_X2, IDC_COO
 
 }  // namespace
 
-CoordinatesWindow::~CoordinatesWindow() { Destroy(); }
+CoordinatesWindow::~CoordinatesWindow() {
+    Destroy();
+}
 
 bool CoordinatesWindow::Create(HWND owner, const Region& region, std::uint32_t limit) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE));
@@ -123,4 +125,6 @@ INT_PTR CALLBACK CoordinatesWindow::DialogProc(HWND dialog, UINT message, WPARAM
     return FALSE;
 }
 
-void ShowRegion(const Region& region) { TheCoordinatesWindow().ShowRegion(region); }
+void ShowRegion(const Region& region) {
+    TheCoordinatesWindow().ShowRegion(region);
+}

@@ -1,7 +1,7 @@
 #include "tools/progress_window.h"
 
 #include "resources/resource.h"
-#include "tools/number_format.h"
+#include "tools/progress_math.h"
 
 ProgressWindow::ProgressWindow() {
     INITCOMMONCONTROLSEX controls{};
@@ -18,16 +18,6 @@ ProgressWindow::~ProgressWindow() {
     }
 }
 
-POINT CentreOver(const RECT& owner, std::int32_t clientWidth, std::int32_t clientHeight) {
-    return POINT{owner.left + (owner.right - owner.left) / 2 - clientWidth / 2,
-                 owner.top + (owner.bottom - owner.top) / 2 - clientHeight / 2};
-}
-
-double ProgressPercent(std::uint32_t position, std::uint32_t total) {
-    const std::uint32_t scaled = position * 100u;
-    return static_cast<double>(scaled) / static_cast<double>(total);
-}
-
 void ProgressWindow::Open(HWND owner, const char* label, std::int32_t newTotal) {
     if (window == nullptr) {
         window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS),
@@ -41,7 +31,9 @@ void ProgressWindow::Open(HWND owner, const char* label, std::int32_t newTotal) 
         RECT client{};
         GetWindowRect(owner, &ownerRect);
         GetClientRect(window, &client);
-        const POINT at = CentreOver(ownerRect, client.right, client.bottom);
+        const ScreenPoint at =
+            CenterOver(ScreenRect{ownerRect.left, ownerRect.top, ownerRect.right, ownerRect.bottom},
+                       client.right, client.bottom);
         SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOOWNERZORDER);
     }
     if (label != nullptr) {
@@ -76,7 +68,7 @@ void ProgressWindow::SetProgress(std::int32_t row) {
     const auto position = static_cast<std::uint32_t>(row);
     SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, position, 0);
     char text[32];
-    FormatPercent(ProgressPercent(position, total), text, sizeof(text));
+    FormatProgress(position, total, text, sizeof(text));
     SendDlgItemMessageA(window, IDC_PROGRESS_PERCENT, WM_SETTEXT, 0,
                         reinterpret_cast<LPARAM>(text));
 }

@@ -30,13 +30,3 @@ public:
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 };
-
-// The top-left corner that centres a client area of clientWidth x
-// clientHeight over the owner's window rectangle, with the truncating halves
-// of the original layout (the frame's width is not counted, so the window sits
-// a little right of and below the centre).
-POINT CentreOver(const RECT& owner, std::int32_t clientWidth, std::int32_t clientHeight);
-
-// The percentage shown for `position` of `total` rows: position * 100 wraps in
-// 32 bits, and the division is of doubles.
-double ProgressPercent(std::uint32_t position, std::uint32_t total);

@@ -5,6 +5,8 @@
 
 #include "engine/fractal_engine.h"
 #include "tools/colors_window.h"
+#include "view/color_map.h"
+#include "view/image_placement.h"
 
 namespace {
 
@@ -56,13 +58,11 @@ bool FractalView::RegisterViewClass(HINSTANCE instance) {
 
 bool FractalView::CreateViewWindow(HWND parent, int controlId, int x, int y, int width,
                                    int height) {
-    const auto instance =
-        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
-    window = CreateWindowExA(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY, kViewClassName,
-                             kViewWindowName, WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, width,
-                             height, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance,
-                             this);
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
+    window =
+        CreateWindowExA(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY, kViewClassName, kViewWindowName,
+                        WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, width, height, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, this);
     return window != nullptr;
 }
 
@@ -81,20 +81,22 @@ void FractalView::RequestRecolor() {
     }
 }
 
+GradientParameters FractalView::Gradient() const {
+    GradientParameters gradient;
+    gradient.setPixel = (static_cast<std::uint32_t>(GetRValue(colors[0])) << 16) |
+                        (static_cast<std::uint32_t>(GetGValue(colors[0])) << 8) |
+                        GetBValue(colors[0]);
+    gradient.startRed = startRed;
+    gradient.startGreen = startGreen;
+    gradient.startBlue = startBlue;
+    gradient.deltaRed = deltaRed;
+    gradient.deltaGreen = deltaGreen;
+    gradient.deltaBlue = deltaBlue;
+    return gradient;
+}
+
 std::uint32_t FractalView::MapColor(std::uint32_t count, std::uint32_t limit) const {
-    if (count == limit) {
-        return (static_cast<std::uint32_t>(GetRValue(colors[0])) << 16) |
-               (static_cast<std::uint32_t>(GetGValue(colors[0])) << 8) | GetBValue(colors[0]);
-    }
-    // Unsigned 32-bit throughout: the product wraps, a negative delta enters
-    // as its two's-complement pattern, and the division truncates unsigned.
-    const std::uint32_t scaled = count * 64u;
-    auto channel = [&](std::int32_t start, std::int32_t delta) {
-        const std::uint32_t step = (static_cast<std::uint32_t>(delta) * scaled) / limit;
-        return (static_cast<std::uint32_t>(start) + (step & 0xFFu)) & 0xFFu;
-    };
-    return (channel(startRed, deltaRed) << 16) | (channel(startGreen, deltaGreen) << 8) |
-           channel(startBlue, deltaBlue);
+    return ::MapColor(Gradient(), count, limit);
 }
 
 bool FractalView::Recolor() {
@@ -102,39 +104,32 @@ bool FractalView::Recolor() {
     if (engine == nullptr || engine->Counts() == nullptr) {
         return false;
     }
-    const std::uint32_t limit = engine->iterationLimit == 0 ? 1 : engine->iterationLimit;
     // The buffer's own dimensions: the engine's width and height may already
     // name the next size.
-    const std::int32_t w = engine->bufferWidth;
-    const std::int32_t h = engine->bufferHeight;
-    const std::uint32_t* counts = engine->Counts();
+    const CountGrid grid{engine->Counts(), engine->bufferWidth, engine->bufferHeight};
+    const std::int32_t w = grid.width;
+    const std::int32_t h = grid.height;
 
     TheColorsWindow().GetColors(3, colors);
-    startRed = GetRValue(colors[1]);
-    startGreen = GetGValue(colors[1]);
-    startBlue = GetBValue(colors[1]);
-    deltaRed = static_cast<std::int32_t>(GetRValue(colors[2])) - startRed;
-    deltaGreen = static_cast<std::int32_t>(GetGValue(colors[2])) - startGreen;
-    deltaBlue = static_cast<std::int32_t>(GetBValue(colors[2])) - startBlue;
+    const ColorRef split[3] = {colors[0], colors[1], colors[2]};
+    const GradientParameters gradient = SplitColors(split);
+    startRed = gradient.startRed;
+    startGreen = gradient.startGreen;
+    startBlue = gradient.startBlue;
+    deltaRed = gradient.deltaRed;
+    deltaGreen = gradient.deltaGreen;
+    deltaBlue = gradient.deltaBlue;
 
     if (imageWidth != w || imageHeight != h) {
         DestroyImage();
         CreateImage(w, h);
     }
 
-    const std::size_t rowPixels = static_cast<std::size_t>(w);
-    HeapBlock pixels(rowPixels * static_cast<std::size_t>(h) * 4u);
-    if (pixels.p != nullptr && image != nullptr) {
-        auto* out = static_cast<std::uint32_t*>(pixels.p);
-        for (std::int32_t r = 0; r < h; ++r) {
-            // Engine row 0 (Y1) is the top row on screen, the last row of a
-            // bottom-up image.
-            const std::uint32_t* in = counts + static_cast<std::size_t>(r) * rowPixels;
-            std::uint32_t* row = out + static_cast<std::size_t>(h - 1 - r) * rowPixels;
-            for (std::int32_t k = 0; k < w; ++k) {
-                row[k] = MapColor(in[k], limit);
-            }
-        }
+    const std::size_t pixelCount = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    HeapBlock pixels(pixelCount * sizeof(ImagePixel));
+    if (pixels.p != nullptr && image != nullptr &&
+        ColorCounts(grid, engine->iterationLimit, gradient,
+                    std::span<ImagePixel>(static_cast<ImagePixel*>(pixels.p), pixelCount))) {
         SetDIBits(memoryDC, image, 0, static_cast<UINT>(h), pixels.p, AsBitmapInfo(header),
                   DIB_RGB_COLORS);
     }
@@ -209,14 +204,16 @@ void FractalView::OnPaint() {
     }
     if (image != nullptr) {
         const SIZE client = ClientSize();
-        const int dx = (client.cx - imageWidth) / 2;
-        const int dy = (client.cy - imageHeight) / 2;
+        const int dx = CenteredOffset(client.cx, imageWidth);
+        const int dy = CenteredOffset(client.cy, imageHeight);
         BitBlt(dc, dx, dy, imageWidth, imageHeight, memoryDC, 0, 0, SRCCOPY);
     }
     EndPaint(window, &ps);
 }
 
-void FractalView::OnDestroyed() { window = nullptr; }
+void FractalView::OnDestroyed() {
+    window = nullptr;
+}
 
 LRESULT CALLBACK FractalView::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
@@ -244,4 +241,6 @@ LRESULT CALLBACK FractalView::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-void RequestRecolor() { TheFractalView().RequestRecolor(); }
+void RequestRecolor() {
+    TheFractalView().RequestRecolor();
+}

@@ -8,6 +8,7 @@
 
 #include "engine/region.h"
 #include "platform/win32.h"
+#include "view/color_map.h"
 
 class FractalView {
 public:
@@ -62,6 +63,7 @@ public:
     std::int32_t startBlue = 0;
 
 private:
+    GradientParameters Gradient() const;
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate(const CREATESTRUCTA& create);
     void OnPaint();
