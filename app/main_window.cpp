@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/sizing.h"
 #include "engine/geometry.h"
 #include "resources/resource.h"
 #include "tools/colors_window.h"
@@ -17,6 +18,7 @@ constexpr std::uint32_t kDefaultIterationLimit = 500;
 
 HWND g_frame = nullptr;
 bool g_computing = false;
+SizingMachine g_sizing;
 
 FractalEngine* EngineOfFrame() {
     if (g_frame == nullptr) {
@@ -66,8 +68,39 @@ bool OnCommand(HWND frame, int id) {
     }
 }
 
-void OnSize(HWND frame, int width, int height) {
-    SizeViewToClient(frame, SIZE{width, height});
+ViewSize ViewClientSize() {
+    const SIZE size = TheFractalView().ClientSize();
+    return ViewSize{size.cx, size.cy};
+}
+
+// The resize handling: the machine decides, from what is read now (before
+// anything moves), and the frame carries its decisions out in order.
+void OnSizingEvent(HWND frame, SizingEvent event, LPARAM lParam) {
+    FractalEngine* engine = GetEngine();
+    SizingFacts facts;
+    facts.engineAttached = engine != nullptr;
+    if (engine != nullptr) {
+        facts.engineRegion = engine->region;
+    }
+    facts.viewSize = ViewClientSize();
+    const SizingDecision decision = g_sizing.Handle(event, facts);
+    if (decision.placeView) {
+        const ViewSize client = ClientSizeFromLParam(lParam);
+        SizeViewToClient(frame, SIZE{client.width, client.height});
+    }
+    if (decision.updateEngine && engine != nullptr) {
+        const EngineUpdate update = g_sizing.EngineUpdateFor(ViewClientSize());
+        if (update.region) {
+            engine->SetRegion(*update.region);
+        }
+        engine->SetSize(update.size.width, update.size.height);
+        if (update.region) {
+            ShowRegion(*update.region);
+        }
+    }
+    if (decision.recompute) {
+        RecomputeAndShow(false);
+    }
 }
 
 void TearDown(HACCEL accelerators, FractalEngine& engine) {
@@ -173,6 +206,12 @@ LRESULT CALLBACK MainWindowProc(HWND frame, UINT message, WPARAM wParam, LPARAM 
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
+        case WM_NCDESTROY:
+            // Nothing may act on the dead frame, nor find the engine through it.
+            if (frame == g_frame) {
+                g_frame = nullptr;
+            }
+            break;
         case WM_COMMAND:
             if (OnCommand(frame, LOWORD(wParam))) {
                 return 0;
@@ -184,10 +223,16 @@ LRESULT CALLBACK MainWindowProc(HWND frame, UINT message, WPARAM wParam, LPARAM 
         case WM_DISPLAYCHANGE:
             TheFractalView().RequestRecolor();
             break;
-        case WM_SIZE:
-            OnSize(frame, LOWORD(lParam), HIWORD(lParam));
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize.x = kMinTrackWidth;
+            info->ptMinTrackSize.y = kMinTrackHeight;
             break;
+        }
         default:
+            if (const std::optional<SizingEvent> event = SizingEventForMessage(message, wParam)) {
+                OnSizingEvent(frame, *event, lParam);
+            }
             break;
     }
     return DefWindowProcA(frame, message, wParam, lParam);

@@ -159,7 +159,7 @@ INT_PTR CALLBACK ColorsWindow::DialogProc(HWND dialog, UINT message, WPARAM wPar
             }
             return FALSE;
         }
-        case WM_NCDESTROY:
+        case WM_DESTROY:
             // The window dies with its owner: forget the handle.
             if (self->window == dialog) {
                 self->window = nullptr;

@@ -119,7 +119,8 @@ INT_PTR CALLBACK CoordinatesWindow::DialogProc(HWND dialog, UINT message, WPARAM
                 return FALSE;
         }
     }
-    if (message == WM_NCDESTROY && self->window == dialog) {
+    // The window dies with its owner: forget the handle.
+    if (message == WM_DESTROY && self->window == dialog) {
         self->window = nullptr;
     }
     return FALSE;

@@ -3,10 +3,13 @@
 #include <cstring>
 #include <memory>
 
+#include "app/main_window.h"
 #include "engine/fractal_engine.h"
 #include "tools/colors_window.h"
+#include "tools/coordinates_window.h"
 #include "view/color_map.h"
 #include "view/image_placement.h"
+#include "view/zoom.h"
 
 namespace {
 
@@ -24,6 +27,36 @@ struct HeapBlock {
     HeapBlock& operator=(const HeapBlock&) = delete;
     ~HeapBlock() { HeapFree(GetProcessHeap(), 0, p); }
 };
+
+// The Selection's value at the end of every gesture.
+constexpr Selection kNoSelection{-1, -1, -1, -1};
+
+// A window DC for drawing outside WM_PAINT, released on every path out.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC() {
+        if (dc_ != nullptr) {
+            ReleaseDC(window_, dc_);
+        }
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// Pointer positions of mouse messages: signed 16-bit halves of lParam, so a
+// captured pointer left of or above the client area reads negative.
+std::int32_t PointerX(LPARAM lParam) {
+    return static_cast<std::int16_t>(LOWORD(lParam));
+}
+std::int32_t PointerY(LPARAM lParam) {
+    return static_cast<std::int16_t>(HIWORD(lParam));
+}
 
 BITMAPINFO* AsBitmapInfo(BITMAPV4HEADER& header) {
     return reinterpret_cast<BITMAPINFO*>(&header);
@@ -211,6 +244,78 @@ void FractalView::OnPaint() {
     EndPaint(window, &ps);
 }
 
+void FractalView::DrawRubberBand() const {
+    if (window == nullptr) {
+        return;
+    }
+    WindowDC dc(window);
+    if (dc.get() == nullptr) {
+        return;
+    }
+    const int previousMode = SetROP2(dc.get(), R2_XORPEN);
+    HGDIOBJ previousBrush = SelectObject(dc.get(), GetStockObject(NULL_BRUSH));
+    HGDIOBJ previousPen = SelectObject(dc.get(), GetStockObject(WHITE_PEN));
+    Rectangle(dc.get(), selection.left, selection.top, selection.right, selection.bottom);
+    SelectObject(dc.get(), previousPen);
+    SelectObject(dc.get(), previousBrush);
+    SetROP2(dc.get(), previousMode);
+}
+
+void FractalView::OnLeftButtonDown(std::int32_t x, std::int32_t y) {
+    selection = Selection{x, y, x, y};
+    DrawRubberBand();
+    SetCapture(window);
+    selecting = 1;
+}
+
+void FractalView::OnMouseMove(std::int32_t x, std::int32_t y) {
+    if (selecting != 1) {
+        return;
+    }
+    DrawRubberBand();
+    selection.right = x;
+    selection.bottom = y;
+    DrawRubberBand();
+}
+
+void FractalView::OnLeftButtonUp(std::int32_t x, std::int32_t y, bool altHeld) {
+    if (selecting != 1 || selection.left == -1) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(window, &client);
+    DrawRubberBand();
+    selection.right = x;
+    selection.bottom = y;
+    FractalEngine* engine = GetEngine();
+    if (engine != nullptr) {
+        // No Region for a degenerate rectangle or a result that cannot be
+        // shown: nothing changes and nothing is computed.
+        const std::optional<Region> region =
+            ZoomRegion(engine->region, selection, client.right, client.bottom, altHeld);
+        if (region) {
+            engine->SetRegion(*region);
+            engine->SetSize(client.right, client.bottom);
+            ShowRegion(*region);
+            RecomputeAndShow(false);
+        }
+    }
+    // Reset before the capture goes, so the WM_CAPTURECHANGED it brings finds
+    // no gesture in progress.
+    selection = kNoSelection;
+    selecting = 0;
+    ReleaseCapture();
+}
+
+void FractalView::OnCaptureChanged() {
+    if (selecting != 1 || selection.left == -1) {
+        return;
+    }
+    DrawRubberBand();
+    selection = kNoSelection;
+    selecting = 0;
+}
+
 void FractalView::OnDestroyed() {
     window = nullptr;
 }
@@ -231,6 +336,20 @@ LRESULT CALLBACK FractalView::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     switch (message) {
         case WM_PAINT:
             view->OnPaint();
+            return 0;
+        case WM_LBUTTONDOWN:
+            view->OnLeftButtonDown(PointerX(lParam), PointerY(lParam));
+            return 0;
+        case WM_MOUSEMOVE:
+            view->OnMouseMove(PointerX(lParam), PointerY(lParam));
+            return 0;
+        case WM_LBUTTONUP:
+            // Alt as of this message, not as of the press or the drag.
+            view->OnLeftButtonUp(PointerX(lParam), PointerY(lParam),
+                                 (GetKeyState(VK_MENU) & 0x8000) != 0);
+            return 0;
+        case WM_CAPTURECHANGED:
+            view->OnCaptureChanged();
             return 0;
         case WM_NCDESTROY:
             view->OnDestroyed();

@@ -43,6 +43,18 @@ public:
     // rows came back.
     bool ReadPixels(std::int32_t height, void* destination) const;
 
+    // The zoom gesture. Coordinates are client pixels; while the view holds
+    // the capture they may lie outside the client area.
+    void OnLeftButtonDown(std::int32_t x, std::int32_t y);
+    void OnMouseMove(std::int32_t x, std::int32_t y);
+    void OnLeftButtonUp(std::int32_t x, std::int32_t y, bool altHeld);
+    void OnCaptureChanged();
+
+    // Draws the Selection's outline on the window with an exclusive-or white
+    // pen, straight onto the screen; a second call with the same Selection
+    // restores the pixels.
+    void DrawRubberBand() const;
+
     // Fields, in the order the view's data is laid out.
     Selection selection{};
     std::uint8_t selecting = 0;
