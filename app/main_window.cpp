@@ -5,7 +5,9 @@
 #include "resources/resource.h"
 #include "tools/colors_window.h"
 #include "tools/coordinates_window.h"
+#include "tools/modal_dialogs.h"
 #include "tools/progress_window.h"
+#include "view/bitmap_export.h"
 #include "view/fractal_view.h"
 
 namespace {
@@ -50,9 +52,14 @@ bool OnCommand(HWND frame, int id) {
             DestroyWindow(frame);
             return true;
         case IDM_FILE_RENDERTOFILE:
+            // Its menu item is always grayed; the command works all the same.
+            RunRenderToFileDialog(frame, GetEngine());
+            return true;
         case IDM_FILE_SAVEIMAGE:
+            SaveImage(frame);
+            return true;
         case IDM_HELP_ABOUT:
-            // The dialogs and the export are not built yet.
+            RunAboutDialog(frame);
             return true;
         case IDM_VIEW_COORDINATES:
             ToggleToolWindow(TheCoordinatesWindow().Window());
