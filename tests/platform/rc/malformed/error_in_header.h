@@ -1,0 +1,2 @@
+// Included by error_in_header.rc.
+#define IDD_BROKEN 0x
