@@ -1,0 +1,29 @@
+// A seam for tests of failure handling: before each step that can fail for
+// reasons outside the program (memory, the disk), the platform asks the
+// installed injector whether that step should fail this time. Without an
+// injector nothing is injected. Not for use by the program itself.
+#pragma once
+
+#include <functional>
+
+namespace platform {
+
+enum class FaultSite {
+    HeapAlloc,        // HeapAlloc returns null, last error ERROR_NOT_ENOUGH_MEMORY
+    DibSectionAlloc,  // CreateDIBSection returns null
+    FileCreate,       // CreateFileA fails with ERROR_ACCESS_DENIED
+    FileWrite,        // the next POSIX write of WriteFile fails with ERROR_DISK_FULL
+    FileShortWrite,   // the next POSIX write of WriteFile writes at most one byte
+    FileClose,        // CloseHandle releases the file but reports ERROR_WRITE_FAULT
+    FileDelete,       // DeleteFileA fails with ERROR_ACCESS_DENIED
+    FileMove,         // MoveFileExA fails with ERROR_ACCESS_DENIED
+};
+
+// Returns true to make the step at `site` fail. An empty function removes it.
+using FaultInjector = std::function<bool(FaultSite site)>;
+void SetFaultInjector(FaultInjector injector);
+
+// Asked by the implementation before each step; false without an injector.
+bool ShouldInjectFault(FaultSite site);
+
+}  // namespace platform

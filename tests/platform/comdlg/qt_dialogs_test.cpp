@@ -1,0 +1,235 @@
+// The real QFileDialog and QColorDialog behind GetSaveFileNameA and
+// ChooseColorA, driven with key and button events on Qt's offscreen
+// platform: what the boxes show, that only their owner is disabled, and what
+// comes back.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QColorDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <array>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "platform/win32.h"
+#include "tests/platform/comdlg/bridge_doubles.h"
+
+namespace {
+
+const HWND kOwner = reinterpret_cast<HWND>(0x7730);
+
+void DropQtMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+// Runs `act` on the first visible top-level dialog of type Box once it is
+// up, polling every 10 ms; gives up after 10 s, rejecting every dialog so that
+// the call under test returns.
+class WhenShown {
+public:
+    template <class Box>
+    static std::unique_ptr<WhenShown> Start(std::function<void(Box&)> act) {
+        auto driver = std::make_unique<WhenShown>();
+        WhenShown* self = driver.get();
+        self->clock_.start();
+        QObject::connect(&self->timer_, &QTimer::timeout, [self, act] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                Box* box = qobject_cast<Box*>(widget);
+                if (box != nullptr && box->isVisible()) {
+                    self->timer_.stop();
+                    self->acted = true;
+                    act(*box);
+                    return;
+                }
+            }
+            if (self->clock_.elapsed() > 10000) {
+                self->timer_.stop();
+                for (QWidget* widget : QApplication::topLevelWidgets())
+                    if (QDialog* dialog = qobject_cast<QDialog*>(widget))
+                        dialog->reject();
+            }
+        });
+        self->timer_.start(10);
+        return driver;
+    }
+    bool acted = false;
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+};
+
+class QtDialogsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        qInstallMessageHandler(DropQtMessages);
+        if (QApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "platform_comdlg_qt_tests";
+            static char* argv[] = {name, nullptr};
+            application = std::make_unique<QApplication>(argc, argv);
+        }
+    }
+    static void TearDownTestSuite() { application.reset(); }
+
+    QtDialogsTest() {
+        owner.setWindowTitle("owner");
+        owner.resize(400, 300);
+        owner.show();
+        other.setWindowTitle("another window");
+        other.show();
+        zembrix::test::Bridge() = zembrix::test::BridgeRecord{};
+        zembrix::test::Bridge().widgetWindow = kOwner;
+        zembrix::test::Bridge().widget = &owner;
+    }
+    ~QtDialogsTest() override { zembrix::test::Bridge() = zembrix::test::BridgeRecord{}; }
+
+    // While a box is up: its owner is disabled, another window is not, and
+    // Qt blocks no window for it.
+    void ExpectModalToOwnerOnly(QWidget& box) {
+        EXPECT_FALSE(owner.isEnabled());
+        EXPECT_TRUE(other.isEnabled());
+        EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+        ASSERT_NE(box.windowHandle(), nullptr);
+        EXPECT_EQ(box.windowHandle()->transientParent(), owner.windowHandle());
+        QTest::keyClicks(&other, "abc");
+        EXPECT_EQ(other.text(), "abc") << "another window still takes keys";
+    }
+
+    static std::unique_ptr<QApplication> application;
+    QWidget owner;
+    QLineEdit other;
+};
+
+std::unique_ptr<QApplication> QtDialogsTest::application;
+
+TEST_F(QtDialogsTest,
+       SaveBoxShowsTheFiltersAndReturnsATypedNameWithTheExtensionAndTheFilterChosen) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    char buffer[MAX_PATH] = {};
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
+    ofn.hwndOwner = kOwner;
+    ofn.lpstrFilter = "Bitmap Files\0*.bmp\0All Files\0*.*\0\0";
+    ofn.lpstrFile = buffer;
+    ofn.nMaxFile = sizeof buffer;
+    const QByteArray initialDir = QFile::encodeName(folder.path());
+    ofn.lpstrInitialDir = initialDir.constData();
+    ofn.lpstrTitle = "Save Image As...";
+    ofn.Flags = OFN_ENABLESIZING;
+    ofn.lpstrDefExt = "bmp";
+
+    auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
+        EXPECT_EQ(box.windowTitle(), "Save Image As...");
+        EXPECT_EQ(box.nameFilters(), QStringList({"Bitmap Files (*.bmp)", "All Files (*)"}));
+        EXPECT_EQ(box.selectedNameFilter(), "Bitmap Files") << "shown as Windows shows it";
+        EXPECT_EQ(QDir(box.directory()).canonicalPath(), QDir(folder.path()).canonicalPath());
+        EXPECT_TRUE(box.testOption(QFileDialog::DontConfirmOverwrite));
+        ExpectModalToOwnerOnly(box);
+        QLineEdit* name = box.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        box.selectNameFilter("All Files (*)");
+        QTest::keyClicks(name, "typed");
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    ASSERT_TRUE(GetSaveFileNameA(&ofn));
+    EXPECT_TRUE(driver->acted);
+    EXPECT_TRUE(owner.isEnabled());
+    EXPECT_EQ(QDir(QFileInfo(QFile::decodeName(buffer)).path()).canonicalPath(),
+              QDir(folder.path()).canonicalPath());
+    EXPECT_EQ(QFileInfo(QFile::decodeName(buffer)).fileName(), "typed.bmp");
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(buffer))) << "the box creates no file";
+    EXPECT_EQ(ofn.nFilterIndex, 2u) << "the filter chosen in the box";
+}
+
+TEST_F(QtDialogsTest, SaveBoxWithAnEmptyPatternListsEveryFileAndCancelsWithEscape) {
+    char buffer[MAX_PATH] = "start.bmp";
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
+    ofn.hwndOwner = kOwner;
+    ofn.lpstrFilter = "*.BMP\0";
+    ofn.lpstrFile = buffer;
+    ofn.nMaxFile = sizeof buffer;
+    ofn.lpstrTitle = "Save to Bitmap...";
+    ofn.Flags = OFN_ENABLESIZING;
+    auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
+        EXPECT_EQ(box.nameFilters(), QStringList({"*.BMP (*)"}));
+        QLineEdit* name = box.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(name->text(), "start.bmp");
+        QTest::keyClick(name, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(GetSaveFileNameA(&ofn));
+    EXPECT_TRUE(driver->acted);
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
+    EXPECT_STREQ(buffer, "start.bmp");
+}
+
+QPushButton* ButtonWithText(QWidget& box, const QString& part) {
+    for (QPushButton* button : box.findChildren<QPushButton*>())
+        if (button->text().remove('&').contains(part, Qt::CaseInsensitive))
+            return button;
+    return nullptr;
+}
+
+TEST_F(QtDialogsTest, ColourBoxStartsAtTheColourOffersTheCustomColoursAndReturnsTheChoice) {
+    std::array<COLORREF, 16> custom;
+    custom.fill(0xFFFFFF);
+    custom[3] = RGB(1, 2, 3);
+    CHOOSECOLORA cc{};
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = kOwner;
+    cc.rgbResult = RGB(0, 0, 255);
+    cc.lpCustColors = custom.data();
+    cc.Flags = CC_RGBINIT | CC_ANYCOLOR;
+    auto driver = WhenShown::Start<QColorDialog>([&](QColorDialog& box) {
+        EXPECT_EQ(box.currentColor(), QColor(0, 0, 255));
+        EXPECT_EQ(QColorDialog::customColor(3), QColor(1, 2, 3));
+        ExpectModalToOwnerOnly(box);
+        box.setCurrentColor(QColor(16, 32, 48));
+        QPushButton* add = ButtonWithText(box, "Custom");
+        ASSERT_NE(add, nullptr);
+        add->click();
+        QPushButton* ok = ButtonWithText(box, "OK");
+        ASSERT_NE(ok, nullptr);
+        ok->click();
+    });
+    ASSERT_TRUE(ChooseColorA(&cc));
+    EXPECT_TRUE(driver->acted);
+    EXPECT_EQ(cc.rgbResult, RGB(16, 32, 48));
+    EXPECT_NE(std::find(custom.begin(), custom.end(), RGB(16, 32, 48)), custom.end())
+        << "the custom colour defined in the box comes back";
+    EXPECT_EQ(custom[3], RGB(1, 2, 3));
+    EXPECT_TRUE(owner.isEnabled());
+}
+
+TEST_F(QtDialogsTest, ColourBoxCancelledStillReturnsTheCustomColours) {
+    std::array<COLORREF, 16> custom;
+    custom.fill(0xFFFFFF);
+    CHOOSECOLORA cc{};
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = kOwner;
+    cc.rgbResult = RGB(7, 7, 7);
+    cc.lpCustColors = custom.data();
+    cc.Flags = CC_RGBINIT;
+    auto driver = WhenShown::Start<QColorDialog>([&](QColorDialog& box) {
+        box.setCurrentColor(QColor(200, 100, 0));
+        QPushButton* add = ButtonWithText(box, "Custom");
+        ASSERT_NE(add, nullptr);
+        add->click();
+        box.reject();
+    });
+    EXPECT_FALSE(ChooseColorA(&cc));
+    EXPECT_TRUE(driver->acted);
+    EXPECT_EQ(cc.rgbResult, RGB(7, 7, 7));
+    EXPECT_NE(std::find(custom.begin(), custom.end(), RGB(200, 100, 0)), custom.end());
+}
+
+}  // namespace
