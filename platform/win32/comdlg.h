@@ -1,0 +1,4 @@
+// COMDLG32 subset (placeholder until the common dialogs land).
+#pragma once
+
+#include "platform/win32/types.h"
