@@ -295,7 +295,9 @@ private:
         if (!w || (w->style & WS_CHILD)) {
             return;
         }
-        ShowState now = StateOf(windowState());
+        // The window's own state is current before the widget hears of it,
+        // so a resize that belongs to a maximise is seen as one.
+        ShowState now = StateOf(windowHandle() ? windowHandle()->windowStates() : windowState());
         ShowState before = w->reportedState;
         if (now == before) {
             return;
@@ -326,14 +328,15 @@ private:
         if (!w) {
             return;
         }
-        HWND target = Find(s.capture) ? s.capture : handle_;
+        bool captured = Find(s.capture) != nullptr;
+        HWND target = captured ? s.capture : handle_;
         Window* t = Find(target);
         if (!t || !t->widget) {
             return;
         }
         QPoint local = t->widget->mapFromGlobal(e->globalPosition().toPoint()) -
                        ClientRectInWindow(*t).topLeft();
-        if (target == handle_ && !ClientRectInWindow(*t).contains(local + ClientRectInWindow(*t).topLeft())) {
+        if (!captured && !ClientRectInWindow(*t).contains(local + ClientRectInWindow(*t).topLeft())) {
             return;  // the non-client area: borders take no input here
         }
         QueuedMessage m;
