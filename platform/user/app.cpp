@@ -4,6 +4,7 @@
 //
 // Leaves out: keyboard layouts other than the US one for virtual-key codes
 // of punctuation (the characters typed are always right, they come from Qt).
+#include <unistd.h>
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
@@ -11,7 +12,6 @@
 #include <clocale>
 #include <cstdlib>
 #include <memory>
-#include <unistd.h>
 
 #include "platform/internal/surface.h"
 #include "platform/internal/window_bridge.h"
@@ -65,7 +65,8 @@ void UnlockSurface(HWND handle, const RECT* touched) {
     }
     QRect client = ClientRectInWindow(*window);
     if (touched) {
-        QRect r(QPoint(touched->left, touched->top), QPoint(touched->right - 1, touched->bottom - 1));
+        QRect r(QPoint(touched->left, touched->top),
+                QPoint(touched->right - 1, touched->bottom - 1));
         window->widget->update(r.translated(client.topLeft()));
     } else {
         window->widget->update(client);
@@ -189,66 +190,117 @@ int VirtualKeyFromQt(const KeyRecord& key) {
         return VK_F1 + (k - Qt::Key_F1);
     }
     switch (k) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Delete: return VK_DELETE;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr: return VK_MENU;
-    case Qt::Key_Meta: return VK_LWIN;
-    case Qt::Key_Menu: return VK_APPS;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_Pause: return VK_PAUSE;
-    case Qt::Key_CapsLock: return VK_CAPITAL;
-    case Qt::Key_NumLock: return VK_NUMLOCK;
-    case Qt::Key_ScrollLock: return VK_SCROLL;
-    case Qt::Key_Asterisk: return keypad ? VK_MULTIPLY : '8';
-    case Qt::Key_Plus: return keypad ? VK_ADD : VK_OEM_PLUS;
-    case Qt::Key_Minus: return keypad ? VK_SUBTRACT : VK_OEM_MINUS;
-    case Qt::Key_Period: return keypad ? VK_DECIMAL : VK_OEM_PERIOD;
-    case Qt::Key_Slash: return keypad ? VK_DIVIDE : VK_OEM_2;
-    case Qt::Key_Comma: return VK_OEM_COMMA;
-    case Qt::Key_Equal: return VK_OEM_PLUS;
-    case Qt::Key_Underscore: return VK_OEM_MINUS;
-    case Qt::Key_Semicolon:
-    case Qt::Key_Colon: return VK_OEM_1;
-    case Qt::Key_Question: return VK_OEM_2;
-    case Qt::Key_QuoteLeft:
-    case Qt::Key_AsciiTilde: return VK_OEM_3;
-    case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft: return VK_OEM_4;
-    case Qt::Key_Backslash:
-    case Qt::Key_Bar: return VK_OEM_5;
-    case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight: return VK_OEM_6;
-    case Qt::Key_Apostrophe:
-    case Qt::Key_QuoteDbl: return VK_OEM_7;
-    case Qt::Key_Less: return VK_OEM_COMMA;
-    case Qt::Key_Greater: return VK_OEM_PERIOD;
-    case Qt::Key_Exclam: return '1';
-    case Qt::Key_At: return '2';
-    case Qt::Key_NumberSign: return '3';
-    case Qt::Key_Dollar: return '4';
-    case Qt::Key_Percent: return '5';
-    case Qt::Key_AsciiCircum: return '6';
-    case Qt::Key_Ampersand: return '7';
-    case Qt::Key_ParenLeft: return '9';
-    case Qt::Key_ParenRight: return '0';
-    default: return 0;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return VK_RETURN;
+        case Qt::Key_Escape:
+            return VK_ESCAPE;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return VK_TAB;
+        case Qt::Key_Backspace:
+            return VK_BACK;
+        case Qt::Key_Delete:
+            return VK_DELETE;
+        case Qt::Key_Insert:
+            return VK_INSERT;
+        case Qt::Key_Home:
+            return VK_HOME;
+        case Qt::Key_End:
+            return VK_END;
+        case Qt::Key_PageUp:
+            return VK_PRIOR;
+        case Qt::Key_PageDown:
+            return VK_NEXT;
+        case Qt::Key_Left:
+            return VK_LEFT;
+        case Qt::Key_Right:
+            return VK_RIGHT;
+        case Qt::Key_Up:
+            return VK_UP;
+        case Qt::Key_Down:
+            return VK_DOWN;
+        case Qt::Key_Shift:
+            return VK_SHIFT;
+        case Qt::Key_Control:
+            return VK_CONTROL;
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+            return VK_MENU;
+        case Qt::Key_Meta:
+            return VK_LWIN;
+        case Qt::Key_Menu:
+            return VK_APPS;
+        case Qt::Key_Space:
+            return VK_SPACE;
+        case Qt::Key_Pause:
+            return VK_PAUSE;
+        case Qt::Key_CapsLock:
+            return VK_CAPITAL;
+        case Qt::Key_NumLock:
+            return VK_NUMLOCK;
+        case Qt::Key_ScrollLock:
+            return VK_SCROLL;
+        case Qt::Key_Asterisk:
+            return keypad ? VK_MULTIPLY : '8';
+        case Qt::Key_Plus:
+            return keypad ? VK_ADD : VK_OEM_PLUS;
+        case Qt::Key_Minus:
+            return keypad ? VK_SUBTRACT : VK_OEM_MINUS;
+        case Qt::Key_Period:
+            return keypad ? VK_DECIMAL : VK_OEM_PERIOD;
+        case Qt::Key_Slash:
+            return keypad ? VK_DIVIDE : VK_OEM_2;
+        case Qt::Key_Comma:
+            return VK_OEM_COMMA;
+        case Qt::Key_Equal:
+            return VK_OEM_PLUS;
+        case Qt::Key_Underscore:
+            return VK_OEM_MINUS;
+        case Qt::Key_Semicolon:
+        case Qt::Key_Colon:
+            return VK_OEM_1;
+        case Qt::Key_Question:
+            return VK_OEM_2;
+        case Qt::Key_QuoteLeft:
+        case Qt::Key_AsciiTilde:
+            return VK_OEM_3;
+        case Qt::Key_BracketLeft:
+        case Qt::Key_BraceLeft:
+            return VK_OEM_4;
+        case Qt::Key_Backslash:
+        case Qt::Key_Bar:
+            return VK_OEM_5;
+        case Qt::Key_BracketRight:
+        case Qt::Key_BraceRight:
+            return VK_OEM_6;
+        case Qt::Key_Apostrophe:
+        case Qt::Key_QuoteDbl:
+            return VK_OEM_7;
+        case Qt::Key_Less:
+            return VK_OEM_COMMA;
+        case Qt::Key_Greater:
+            return VK_OEM_PERIOD;
+        case Qt::Key_Exclam:
+            return '1';
+        case Qt::Key_At:
+            return '2';
+        case Qt::Key_NumberSign:
+            return '3';
+        case Qt::Key_Dollar:
+            return '4';
+        case Qt::Key_Percent:
+            return '5';
+        case Qt::Key_AsciiCircum:
+            return '6';
+        case Qt::Key_Ampersand:
+            return '7';
+        case Qt::Key_ParenLeft:
+            return '9';
+        case Qt::Key_ParenRight:
+            return '0';
+        default:
+            return 0;
     }
 }
 

@@ -26,28 +26,32 @@ namespace {
 
 LRESULT TextMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SETTEXT: {
-        auto* text = reinterpret_cast<LPCSTR>(lParam);
-        SetControlText(w, text ? text : "");
-        return TRUE;
-    }
-    case WM_GETTEXT: {
-        auto* buffer = reinterpret_cast<LPSTR>(lParam);
-        if (!buffer || wParam == 0) {
-            return 0;
+        case WM_SETTEXT: {
+            auto* text = reinterpret_cast<LPCSTR>(lParam);
+            SetControlText(w, text ? text : "");
+            return TRUE;
         }
-        std::string text = ControlText(w);
-        std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
-        std::memcpy(buffer, text.data(), n);
-        buffer[n] = '\0';
-        return static_cast<LRESULT>(n);
-    }
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(ControlText(w).size());
-    default: return -1;
+        case WM_GETTEXT: {
+            auto* buffer = reinterpret_cast<LPSTR>(lParam);
+            if (!buffer || wParam == 0) {
+                return 0;
+            }
+            std::string text = ControlText(w);
+            std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
+            std::memcpy(buffer, text.data(), n);
+            buffer[n] = '\0';
+            return static_cast<LRESULT>(n);
+        }
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(ControlText(w).size());
+        default:
+            return -1;
     }
 }
 
-bool IsTextMessage(UINT m) { return m == WM_SETTEXT || m == WM_GETTEXT || m == WM_GETTEXTLENGTH; }
+bool IsTextMessage(UINT m) {
+    return m == WM_SETTEXT || m == WM_GETTEXT || m == WM_GETTEXTLENGTH;
+}
 
 // The key of a message: the one Qt reported, or for a message the program
 // made up, one built from its virtual key.
@@ -63,17 +67,39 @@ KeyRecord KeyOf(WPARAM vk) {
         k.qtKey = Qt::Key_0 + static_cast<int>(vk - '0');
     } else {
         switch (vk) {
-        case VK_SPACE: k.qtKey = Qt::Key_Space; break;
-        case VK_RETURN: k.qtKey = Qt::Key_Return; break;
-        case VK_BACK: k.qtKey = Qt::Key_Backspace; break;
-        case VK_DELETE: k.qtKey = Qt::Key_Delete; break;
-        case VK_LEFT: k.qtKey = Qt::Key_Left; break;
-        case VK_RIGHT: k.qtKey = Qt::Key_Right; break;
-        case VK_UP: k.qtKey = Qt::Key_Up; break;
-        case VK_DOWN: k.qtKey = Qt::Key_Down; break;
-        case VK_HOME: k.qtKey = Qt::Key_Home; break;
-        case VK_END: k.qtKey = Qt::Key_End; break;
-        default: k.qtKey = 0; break;
+            case VK_SPACE:
+                k.qtKey = Qt::Key_Space;
+                break;
+            case VK_RETURN:
+                k.qtKey = Qt::Key_Return;
+                break;
+            case VK_BACK:
+                k.qtKey = Qt::Key_Backspace;
+                break;
+            case VK_DELETE:
+                k.qtKey = Qt::Key_Delete;
+                break;
+            case VK_LEFT:
+                k.qtKey = Qt::Key_Left;
+                break;
+            case VK_RIGHT:
+                k.qtKey = Qt::Key_Right;
+                break;
+            case VK_UP:
+                k.qtKey = Qt::Key_Up;
+                break;
+            case VK_DOWN:
+                k.qtKey = Qt::Key_Down;
+                break;
+            case VK_HOME:
+                k.qtKey = Qt::Key_Home;
+                break;
+            case VK_END:
+                k.qtKey = Qt::Key_End;
+                break;
+            default:
+                k.qtKey = 0;
+                break;
         }
     }
     if (GetKeyState(VK_SHIFT) < 0) {
@@ -110,7 +136,8 @@ void DrawOwnerItem(HWND h) {
     dis.hDC = platform::CreateWindowDC(h, nullptr);
     GetClientRect(h, &dis.rcItem);
     HWND parent = w->parent;
-    SendMessageA(parent, WM_DRAWITEM, static_cast<WPARAM>(dis.CtlID), reinterpret_cast<LPARAM>(&dis));
+    SendMessageA(parent, WM_DRAWITEM, static_cast<WPARAM>(dis.CtlID),
+                 reinterpret_cast<LPARAM>(&dis));
     if (dis.hDC) {
         platform::DeleteWindowDC(dis.hDC);
     }
@@ -126,11 +153,13 @@ void DrawOwnerItem(HWND h) {
 void LoadStaticBitmap(Window& w, int resourceId) {
     const rc::BitmapResource* bitmap = rc::FindBitmap(resourceId);
     auto* label = dynamic_cast<QLabel*>(w.widget.data());
-    if (!bitmap || !label || bitmap->fileBytes.empty() || bitmap->fileBytes.size() > 64u * 1024 * 1024) {
+    if (!bitmap || !label || bitmap->fileBytes.empty() ||
+        bitmap->fileBytes.size() > 64u * 1024 * 1024) {
         return;
     }
     QImage image;
-    if (!image.loadFromData(bitmap->fileBytes.data(), static_cast<int>(bitmap->fileBytes.size()), "BMP") ||
+    if (!image.loadFromData(bitmap->fileBytes.data(), static_cast<int>(bitmap->fileBytes.size()),
+                            "BMP") ||
         image.isNull() || image.width() > 32767 || image.height() > 32767) {
         return;
     }
@@ -164,63 +193,73 @@ LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     auto* edit = dynamic_cast<QLineEdit*>(w->widget.data());
     switch (message) {
-    case WM_NCCREATE:
-        DefWindowProcA(h, message, wParam, lParam);
-        if ((w = Find(h)) != nullptr) {
-            SetControlText(*w, w->text);
+        case WM_NCCREATE:
+            DefWindowProcA(h, message, wParam, lParam);
+            if ((w = Find(h)) != nullptr) {
+                SetControlText(*w, w->text);
+                if (edit) {
+                    edit->setMaxLength(30000);  // the Win32 default limit
+                }
+            }
+            return TRUE;
+        case WM_GETDLGCODE:
+            return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            ReplayKey(*w, KeyOf(wParam), message == WM_KEYDOWN);
+            return 0;
+        case WM_CHAR:
+            InsertCharacter(*w, static_cast<char>(wParam));
+            return 0;
+        case EM_SETSEL:
             if (edit) {
-                edit->setMaxLength(30000);  // the Win32 default limit
+                int length = static_cast<int>(edit->text().size());
+                int start = static_cast<int>(wParam);
+                int end = static_cast<int>(lParam);
+                if (start < 0) {
+                    edit->deselect();
+                    return 0;
+                }
+                if (end < 0 || end > length) {
+                    end = length;
+                }
+                start = std::min(start, length);
+                edit->setSelection(std::min(start, end), std::abs(end - start));
             }
-        }
-        return TRUE;
-    case WM_GETDLGCODE: return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
-    case WM_KEYDOWN:
-    case WM_KEYUP: ReplayKey(*w, KeyOf(wParam), message == WM_KEYDOWN); return 0;
-    case WM_CHAR: InsertCharacter(*w, static_cast<char>(wParam)); return 0;
-    case EM_SETSEL:
-        if (edit) {
-            int length = static_cast<int>(edit->text().size());
-            int start = static_cast<int>(wParam);
-            int end = static_cast<int>(lParam);
-            if (start < 0) {
-                edit->deselect();
-                return 0;
+            return 0;
+        case EM_GETSEL: {
+            int start = edit && edit->hasSelectedText() ? edit->selectionStart()
+                        : edit                          ? edit->cursorPosition()
+                                                        : 0;
+            int end = edit && edit->hasSelectedText()
+                          ? start + static_cast<int>(edit->selectedText().size())
+                          : start;
+            if (wParam) {
+                *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(start);
             }
-            if (end < 0 || end > length) {
-                end = length;
+            if (lParam) {
+                *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(end);
             }
-            start = std::min(start, length);
-            edit->setSelection(std::min(start, end), std::abs(end - start));
+            return MAKELRESULT(start, end);
         }
-        return 0;
-    case EM_GETSEL: {
-        int start = edit && edit->hasSelectedText() ? edit->selectionStart()
-                    : edit                          ? edit->cursorPosition()
-                                                    : 0;
-        int end = edit && edit->hasSelectedText() ? start + static_cast<int>(edit->selectedText().size()) : start;
-        if (wParam) {
-            *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(start);
-        }
-        if (lParam) {
-            *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(end);
-        }
-        return MAKELRESULT(start, end);
-    }
-    case EM_LIMITTEXT:
-        if (edit) {
-            edit->setMaxLength(wParam == 0 ? 32767 : static_cast<int>(std::min<WPARAM>(wParam, 32767)));
-        }
-        return 0;
-    case EM_GETLIMITTEXT: return edit ? edit->maxLength() : 0;
-    case EM_SETREADONLY:
-        if (wParam) {
-            w->style |= ES_READONLY;
-        } else {
-            w->style &= ~static_cast<DWORD>(ES_READONLY);
-        }
-        UpdateWidgetFromModel(*w);
-        return TRUE;
-    default: return DefWindowProcA(h, message, wParam, lParam);
+        case EM_LIMITTEXT:
+            if (edit) {
+                edit->setMaxLength(wParam == 0 ? 32767
+                                               : static_cast<int>(std::min<WPARAM>(wParam, 32767)));
+            }
+            return 0;
+        case EM_GETLIMITTEXT:
+            return edit ? edit->maxLength() : 0;
+        case EM_SETREADONLY:
+            if (wParam) {
+                w->style |= ES_READONLY;
+            } else {
+                w->style &= ~static_cast<DWORD>(ES_READONLY);
+            }
+            UpdateWidgetFromModel(*w);
+            return TRUE;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
     }
 }
 
@@ -235,46 +274,53 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
     DWORD type = w->style & BS_TYPEMASK;
     auto* button = dynamic_cast<QPushButton*>(w->widget.data());
     switch (message) {
-    case WM_NCCREATE:
-        DefWindowProcA(h, message, wParam, lParam);
-        if ((w = Find(h)) != nullptr && type != BS_OWNERDRAW) {
-            SetControlText(*w, w->text);
-        }
-        return TRUE;
-    case WM_GETDLGCODE:
-        switch (type) {
-        case BS_PUSHBUTTON: return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
-        case BS_DEFPUSHBUTTON: return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
-        case BS_GROUPBOX: return DLGC_STATIC;
-        default: return DLGC_BUTTON;
-        }
-    case WM_PAINT:
-        if (type == BS_OWNERDRAW) {
-            DrawOwnerItem(h);
+        case WM_NCCREATE:
+            DefWindowProcA(h, message, wParam, lParam);
+            if ((w = Find(h)) != nullptr && type != BS_OWNERDRAW) {
+                SetControlText(*w, w->text);
+            }
+            return TRUE;
+        case WM_GETDLGCODE:
+            switch (type) {
+                case BS_PUSHBUTTON:
+                    return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+                case BS_DEFPUSHBUTTON:
+                    return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+                case BS_GROUPBOX:
+                    return DLGC_STATIC;
+                default:
+                    return DLGC_BUTTON;
+            }
+        case WM_PAINT:
+            if (type == BS_OWNERDRAW) {
+                DrawOwnerItem(h);
+                return 0;
+            }
+            return DefWindowProcA(h, message, wParam, lParam);
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            // Space presses and releases the button; the click comes as
+            // WM_COMMAND through the queue.
+            if (wParam == VK_SPACE) {
+                ReplayKey(*w, KeyOf(wParam), message == WM_KEYDOWN);
+            }
             return 0;
-        }
-        return DefWindowProcA(h, message, wParam, lParam);
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-        // Space presses and releases the button; the click comes as
-        // WM_COMMAND through the queue.
-        if (wParam == VK_SPACE) {
-            ReplayKey(*w, KeyOf(wParam), message == WM_KEYDOWN);
-        }
-        return 0;
-    case BM_CLICK:
-        if (button && button->isEnabled()) {
-            button->click();
-        }
-        return 0;
-    case BM_SETSTYLE:
-        w->style = (w->style & ~static_cast<DWORD>(0xFFFF)) | (static_cast<DWORD>(wParam) & 0xFFFF);
-        if (lParam) {
-            InvalidateRect(h, nullptr, TRUE);
-        }
-        return 0;
-    case BM_GETSTATE: return button && button->isDown() ? 0x0004 : 0;
-    default: return DefWindowProcA(h, message, wParam, lParam);
+        case BM_CLICK:
+            if (button && button->isEnabled()) {
+                button->click();
+            }
+            return 0;
+        case BM_SETSTYLE:
+            w->style =
+                (w->style & ~static_cast<DWORD>(0xFFFF)) | (static_cast<DWORD>(wParam) & 0xFFFF);
+            if (lParam) {
+                InvalidateRect(h, nullptr, TRUE);
+            }
+            return 0;
+        case BM_GETSTATE:
+            return button && button->isDown() ? 0x0004 : 0;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
     }
 }
 
@@ -287,30 +333,32 @@ LRESULT CALLBACK StaticProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
         return TextMessage(*w, message, wParam, lParam);
     }
     switch (message) {
-    case WM_NCCREATE: {
-        auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        if ((w->style & SS_TYPEMASK) == SS_BITMAP) {
-            // The bitmap's resource id: an ordinal or "#109".
-            int id = -1;
-            if (cs && cs->lpszName && IS_INTRESOURCE(cs->lpszName)) {
-                id = static_cast<int>(reinterpret_cast<ULONG_PTR>(cs->lpszName));
-            } else if (cs && cs->lpszName && cs->lpszName[0] == '#') {
-                id = std::atoi(cs->lpszName + 1);
+        case WM_NCCREATE: {
+            auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+            if ((w->style & SS_TYPEMASK) == SS_BITMAP) {
+                // The bitmap's resource id: an ordinal or "#109".
+                int id = -1;
+                if (cs && cs->lpszName && IS_INTRESOURCE(cs->lpszName)) {
+                    id = static_cast<int>(reinterpret_cast<ULONG_PTR>(cs->lpszName));
+                } else if (cs && cs->lpszName && cs->lpszName[0] == '#') {
+                    id = std::atoi(cs->lpszName + 1);
+                }
+                if (id >= 0) {
+                    LoadStaticBitmap(*w, id);
+                }
+                return TRUE;
             }
-            if (id >= 0) {
-                LoadStaticBitmap(*w, id);
+            DefWindowProcA(h, message, wParam, lParam);
+            if ((w = Find(h)) != nullptr) {
+                UpdateWidgetFromModel(*w);
+                SetControlText(*w, w->text);
             }
             return TRUE;
         }
-        DefWindowProcA(h, message, wParam, lParam);
-        if ((w = Find(h)) != nullptr) {
-            UpdateWidgetFromModel(*w);
-            SetControlText(*w, w->text);
-        }
-        return TRUE;
-    }
-    case WM_GETDLGCODE: return DLGC_STATIC;
-    default: return DefWindowProcA(h, message, wParam, lParam);
+        case WM_GETDLGCODE:
+            return DLGC_STATIC;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
     }
 }
 
@@ -333,53 +381,56 @@ LRESULT CALLBACK ProgressProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam
         w->position = std::clamp(w->position, low, high);
     };
     switch (message) {
-    case PBM_SETRANGE:
-    case PBM_SETRANGE32: {
-        LRESULT previous = MAKELRESULT(w->rangeLow, w->rangeHigh);
-        if (message == PBM_SETRANGE) {
-            w->rangeLow = LOWORD(lParam);
-            w->rangeHigh = HIWORD(lParam);
-        } else {
-            w->rangeLow = static_cast<int>(wParam);
-            w->rangeHigh = static_cast<int>(lParam);
+        case PBM_SETRANGE:
+        case PBM_SETRANGE32: {
+            LRESULT previous = MAKELRESULT(w->rangeLow, w->rangeHigh);
+            if (message == PBM_SETRANGE) {
+                w->rangeLow = LOWORD(lParam);
+                w->rangeHigh = HIWORD(lParam);
+            } else {
+                w->rangeLow = static_cast<int>(wParam);
+                w->rangeHigh = static_cast<int>(lParam);
+            }
+            clampPosition();
+            show();
+            return previous;
         }
-        clampPosition();
-        show();
-        return previous;
-    }
-    case PBM_SETPOS: {
-        LRESULT previous = w->position;
-        w->position = static_cast<int>(wParam);
-        clampPosition();
-        show();
-        return previous;
-    }
-    case PBM_DELTAPOS: {
-        LRESULT previous = w->position;
-        w->position += static_cast<int>(wParam);
-        clampPosition();
-        show();
-        return previous;
-    }
-    case PBM_SETSTEP: {
-        LRESULT previous = w->step;
-        w->step = static_cast<int>(wParam);
-        return previous;
-    }
-    case PBM_STEPIT: {
-        LRESULT previous = w->position;
-        w->position += w->step;
-        int high = std::max(w->rangeLow, w->rangeHigh);
-        if (w->position > high) {
-            w->position = std::min(w->rangeLow, w->rangeHigh) + (w->position - high);
+        case PBM_SETPOS: {
+            LRESULT previous = w->position;
+            w->position = static_cast<int>(wParam);
+            clampPosition();
+            show();
+            return previous;
         }
-        clampPosition();
-        show();
-        return previous;
-    }
-    case PBM_GETPOS: return w->position;
-    case PBM_GETRANGE: return wParam ? w->rangeLow : w->rangeHigh;
-    default: return DefWindowProcA(h, message, wParam, lParam);
+        case PBM_DELTAPOS: {
+            LRESULT previous = w->position;
+            w->position += static_cast<int>(wParam);
+            clampPosition();
+            show();
+            return previous;
+        }
+        case PBM_SETSTEP: {
+            LRESULT previous = w->step;
+            w->step = static_cast<int>(wParam);
+            return previous;
+        }
+        case PBM_STEPIT: {
+            LRESULT previous = w->position;
+            w->position += w->step;
+            int high = std::max(w->rangeLow, w->rangeHigh);
+            if (w->position > high) {
+                w->position = std::min(w->rangeLow, w->rangeHigh) + (w->position - high);
+            }
+            clampPosition();
+            show();
+            return previous;
+        }
+        case PBM_GETPOS:
+            return w->position;
+        case PBM_GETRANGE:
+            return wParam ? w->rangeLow : w->rangeHigh;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
     }
 }
 

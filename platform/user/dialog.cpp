@@ -9,6 +9,7 @@
 // machine with that font. Leaves out: WM_SETFONT and HFONTs, arrow-key
 // group navigation, mnemonics of static texts, DS_CONTROL dialogs as
 // children, WM_ENTERIDLE, WM_CTLCOLORDLG.
+#include <strings.h>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
@@ -20,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <strings.h>
 
 #include "platform/rc/resource_tables.h"
 #include "platform/user/internal.h"
@@ -31,8 +31,8 @@ namespace {
 const char* const kSubstituteFont = "Liberation Sans";
 
 bool IsClassicDialogFont(const char* name) {
-    static const char* const names[] = {"MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2",
-                                        "Microsoft Sans Serif", "Tahoma", "System"};
+    static const char* const names[] = {"MS Sans Serif",        "MS Shell Dlg", "MS Shell Dlg 2",
+                                        "Microsoft Sans Serif", "Tahoma",       "System"};
     for (const char* n : names) {
         if (strcasecmp(n, name) == 0) {
             return true;
@@ -101,8 +101,9 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
         y = area.y() + (area.height() - outer.height()) / 2;
     }
     WindowClass* cls = FindClass("#32770");
-    HWND h = CreateWindowInternal(exStyle, cls, t.caption ? t.caption : "", style, x, y,
-                                  outer.width(), outer.height(), parent, nullptr, instance, nullptr);
+    HWND h =
+        CreateWindowInternal(exStyle, cls, t.caption ? t.caption : "", style, x, y, outer.width(),
+                             outer.height(), parent, nullptr, instance, nullptr);
     Window* w = Find(h);
     if (!w) {
         return nullptr;
@@ -116,9 +117,9 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
     for (const rc::DialogItemTemplate& item : t.items) {
         LPCSTR text = item.textResourceId >= 0 ? MAKEINTRESOURCEA(item.textResourceId) : item.text;
         HWND control = CreateWindowExA(
-            item.exStyle, item.windowClass, text, item.style | WS_CHILD, MulDivRound(item.x, units.x, 4),
-            MulDivRound(item.y, units.y, 8), MulDivRound(item.cx, units.x, 4),
-            MulDivRound(item.cy, units.y, 8), h,
+            item.exStyle, item.windowClass, text, item.style | WS_CHILD,
+            MulDivRound(item.x, units.x, 4), MulDivRound(item.y, units.y, 8),
+            MulDivRound(item.cx, units.x, 4), MulDivRound(item.cy, units.y, 8), h,
             reinterpret_cast<HMENU>(static_cast<LONG_PTR>(item.id)), instance, nullptr);
         if (!Find(h)) {
             return nullptr;
@@ -177,13 +178,15 @@ int MulDivRound(int value, int numerator, int denominator) {
     long long p = static_cast<long long>(value) * numerator;
     long long d = denominator;
     long long half = std::llabs(d) / 2;
-    long long q = ((p < 0) != (d < 0)) ? (p - (d < 0 ? -half : half)) / d : (p + (d < 0 ? -half : half)) / d;
+    long long q =
+        ((p < 0) != (d < 0)) ? (p - (d < 0 ? -half : half)) / d : (p + (d < 0 ? -half : half)) / d;
     return static_cast<int>(std::clamp<long long>(q, INT32_MIN, INT32_MAX));
 }
 
 QFont DialogFont(const char* fontName, int pointSize) {
-    QString family = (!fontName || !*fontName || IsClassicDialogFont(fontName)) ? QString(kSubstituteFont)
-                                                                              : QString::fromLatin1(fontName);
+    QString family = (!fontName || !*fontName || IsClassicDialogFont(fontName))
+                         ? QString(kSubstituteFont)
+                         : QString::fromLatin1(fontName);
     QFont font(family);
     // The height Windows asks for: -MulDiv(points, dpi, 72) pixels.
     font.setPixelSize(std::max(1, MulDivRound(pointSize > 0 ? pointSize : 8, LogicalDpi(), 72)));
@@ -202,7 +205,8 @@ BaseUnits DialogBaseUnits(const char* fontName, int pointSize) {
     // As Windows: the average width of the 52 letters, rounded, and the
     // font's height (ascent plus descent).
     QFontMetrics metrics(DialogFont(fontName, pointSize));
-    int width = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    int width = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     BaseUnits units{(width / 26 + 1) / 2, metrics.height()};
     if (units.x <= 0 || units.y <= 0) {
         units = BaseUnits{};
@@ -217,12 +221,14 @@ LRESULT CALLBACK DialogWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lP
         INT_PTR handled = proc(h, message, wParam, lParam);
         if (handled) {
             switch (message) {
-            case WM_INITDIALOG:
-            case WM_CTLCOLOREDIT:
-            case WM_CTLCOLORBTN:
-            case WM_CTLCOLORDLG:
-            case WM_CTLCOLORSTATIC: return handled;
-            default: return GetWindowLongPtrA(h, static_cast<int>(DWLP_MSGRESULT));
+                case WM_INITDIALOG:
+                case WM_CTLCOLOREDIT:
+                case WM_CTLCOLORBTN:
+                case WM_CTLCOLORDLG:
+                case WM_CTLCOLORSTATIC:
+                    return handled;
+                default:
+                    return GetWindowLongPtrA(h, static_cast<int>(DWLP_MSGRESULT));
             }
         }
     }
@@ -239,23 +245,28 @@ LRESULT WINAPI DefDlgProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (message) {
-    case WM_CLOSE:
-        // The close box of a dialog is its Cancel.
-        PostMessageA(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(h, IDCANCEL)));
-        return 0;
-    case DM_GETDEFID: {
-        if (w->defaultId >= 0) {
-            return MAKELRESULT(w->defaultId, DC_HASDEFID);
+        case WM_CLOSE:
+            // The close box of a dialog is its Cancel.
+            PostMessageA(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(h, IDCANCEL)));
+            return 0;
+        case DM_GETDEFID: {
+            if (w->defaultId >= 0) {
+                return MAKELRESULT(w->defaultId, DC_HASDEFID);
+            }
+            HWND button = pu::DefaultButton(*w);
+            return button ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
         }
-        HWND button = pu::DefaultButton(*w);
-        return button ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
-    }
-    case DM_SETDEFID: w->defaultId = static_cast<int>(wParam & 0xFFFF); return TRUE;
-    case WM_ERASEBKGND: return pu::EraseBackground(*w, reinterpret_cast<HDC>(wParam)) ? 1 : 0;
-    case WM_INITDIALOG:
-    case WM_GETDLGCODE: return 0;
-    default: return DefWindowProcA(h, message, wParam, lParam);
+        case DM_SETDEFID:
+            w->defaultId = static_cast<int>(wParam & 0xFFFF);
+            return TRUE;
+        case WM_ERASEBKGND:
+            return pu::EraseBackground(*w, reinterpret_cast<HDC>(wParam)) ? 1 : 0;
+        case WM_INITDIALOG:
+        case WM_GETDLGCODE:
+            return 0;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
     }
 }
 
@@ -395,38 +406,43 @@ BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg) {
         if (!pu::IsDescendant(dialog, focus)) {
             focus = msg->hwnd;
         }
-        LRESULT code = SendMessageA(focus, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
+        LRESULT code =
+            SendMessageA(focus, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
         if (!pu::Find(dialog)) {
             return TRUE;
         }
         if (!(code & DLGC_WANTMESSAGE)) {
             switch (msg->wParam) {
-            case VK_TAB:
-                if (!(code & DLGC_WANTTAB)) {
-                    HWND current = focus != dialog ? focus : nullptr;
-                    HWND next = GetNextDlgTabItem(dialog, current, GetKeyState(VK_SHIFT) < 0);
-                    if (next) {
-                        SetFocus(next);
-                        if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
-                            SendMessageA(next, EM_SETSEL, 0, -1);
+                case VK_TAB:
+                    if (!(code & DLGC_WANTTAB)) {
+                        HWND current = focus != dialog ? focus : nullptr;
+                        HWND next = GetNextDlgTabItem(dialog, current, GetKeyState(VK_SHIFT) < 0);
+                        if (next) {
+                            SetFocus(next);
+                            if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+                                SendMessageA(next, EM_SETSEL, 0, -1);
+                            }
                         }
+                        return TRUE;
                     }
+                    break;
+                case VK_RETURN: {
+                    pu::Window* f = pu::Find(focus);
+                    if (f && focus != dialog &&
+                        (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) &&
+                        IsWindowEnabled(focus)) {
+                        pu::Command(dialog, GetDlgCtrlID(focus));
+                        return TRUE;
+                    }
+                    LRESULT def = SendMessageA(dialog, DM_GETDEFID, 0, 0);
+                    pu::Command(dialog, HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK);
                     return TRUE;
                 }
-                break;
-            case VK_RETURN: {
-                pu::Window* f = pu::Find(focus);
-                if (f && focus != dialog && (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) &&
-                    IsWindowEnabled(focus)) {
-                    pu::Command(dialog, GetDlgCtrlID(focus));
+                case VK_ESCAPE:
+                    pu::Command(dialog, IDCANCEL);
                     return TRUE;
-                }
-                LRESULT def = SendMessageA(dialog, DM_GETDEFID, 0, 0);
-                pu::Command(dialog, HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK);
-                return TRUE;
-            }
-            case VK_ESCAPE: pu::Command(dialog, IDCANCEL); return TRUE;
-            default: break;
+                default:
+                    break;
             }
         }
     } else if (msg->message == WM_CHAR &&
@@ -472,8 +488,8 @@ UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size) {
     if (!item) {
         return 0;
     }
-    return static_cast<UINT>(
-        SendMessageA(item, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
+    return static_cast<UINT>(SendMessageA(item, WM_GETTEXT, static_cast<WPARAM>(size),
+                                          reinterpret_cast<LPARAM>(buffer)));
 }
 
 BOOL WINAPI SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned) {
@@ -527,7 +543,8 @@ UINT WINAPI GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned) 
         if (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull) {
             return 0;
         }
-        result = negative ? static_cast<UINT>(0u - static_cast<UINT>(value)) : static_cast<UINT>(value);
+        result =
+            negative ? static_cast<UINT>(0u - static_cast<UINT>(value)) : static_cast<UINT>(value);
     } else {
         result = static_cast<UINT>(value);
     }
@@ -537,7 +554,8 @@ UINT WINAPI GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned) 
     return result;
 }
 
-LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam,
+                                   LPARAM lParam) {
     HWND item = GetDlgItem(dialog, id);
     return item ? SendMessageA(item, message, wParam, lParam) : 0;
 }
@@ -556,4 +574,6 @@ BOOL WINAPI MapDialogRect(HWND dialog, LPRECT rect) {
     return TRUE;
 }
 
-long WINAPI GetDialogBaseUnits(void) { return MAKELONG(8, 16); }
+long WINAPI GetDialogBaseUnits(void) {
+    return MAKELONG(8, 16);
+}

@@ -72,7 +72,7 @@ struct Window {
     LONG_PTR userData = 0;
     std::vector<unsigned char> extra;  // cbWndExtra bytes (the dialog slots)
     std::string text;
-    QRect rect;  // window rectangle: screen for top-level, parent client for child
+    QRect rect;                  // window rectangle: screen for top-level, parent client for child
     std::vector<HWND> children;  // in Z order, first on top: creation order
     bool destroying = false;
     bool ncDestroyed = false;
@@ -90,7 +90,7 @@ struct Window {
     int defaultId = -1;  // set by DM_SETDEFID
     HWND lastFocus = nullptr;
     HWND modalOwner = nullptr;  // disabled by DialogBoxParamA, enabled by EndDialog
-    int baseX = 0;  // dialog base units, pixels
+    int baseX = 0;              // dialog base units, pixels
     int baseY = 0;
 
     // Progress bars.
@@ -136,7 +136,7 @@ struct QueuedMessage {
     KeyRecord key;
     bool hasSizing = false;
     RECT sizing{};
-    bool applyGeometry = false;  // a size change reported by Qt, applied when handed out
+    bool applyGeometry = false;      // a size change reported by Qt, applied when handed out
     bool useWidgetGeometry = false;  // apply the widget's geometry of the moment instead
     QRect geometry;
     bool applyState = false;  // a show state Qt reported, applied when handed out

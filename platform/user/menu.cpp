@@ -26,33 +26,34 @@ std::size_t ReadItems(HMENU target, std::span<const rc::MenuItemTemplate> items,
     while (i < items.size()) {
         const rc::MenuItemTemplate& t = items[i];
         switch (t.kind) {
-        case rc::MenuItemTemplate::Kind::EndPopup: return i + 1;
-        case rc::MenuItemTemplate::Kind::Separator: {
-            MenuItem item;
-            item.flags = MF_SEPARATOR;
-            FindMenu(target)->items.push_back(item);
-            ++i;
-            break;
-        }
-        case rc::MenuItemTemplate::Kind::Item: {
-            MenuItem item;
-            item.flags = t.flags & ~static_cast<std::uint32_t>(MF_POPUP | MF_END);
-            item.id = static_cast<UINT>(t.id);
-            item.text = t.text ? t.text : "";
-            FindMenu(target)->items.push_back(item);
-            ++i;
-            break;
-        }
-        case rc::MenuItemTemplate::Kind::Popup: {
-            MenuItem item;
-            item.flags = (t.flags & ~static_cast<std::uint32_t>(MF_END)) | MF_POPUP;
-            item.text = t.text ? t.text : "";
-            item.popup = NewMenu();
-            HMENU popup = item.popup;
-            FindMenu(target)->items.push_back(item);
-            i = ReadItems(popup, items, i + 1);
-            break;
-        }
+            case rc::MenuItemTemplate::Kind::EndPopup:
+                return i + 1;
+            case rc::MenuItemTemplate::Kind::Separator: {
+                MenuItem item;
+                item.flags = MF_SEPARATOR;
+                FindMenu(target)->items.push_back(item);
+                ++i;
+                break;
+            }
+            case rc::MenuItemTemplate::Kind::Item: {
+                MenuItem item;
+                item.flags = t.flags & ~static_cast<std::uint32_t>(MF_POPUP | MF_END);
+                item.id = static_cast<UINT>(t.id);
+                item.text = t.text ? t.text : "";
+                FindMenu(target)->items.push_back(item);
+                ++i;
+                break;
+            }
+            case rc::MenuItemTemplate::Kind::Popup: {
+                MenuItem item;
+                item.flags = (t.flags & ~static_cast<std::uint32_t>(MF_END)) | MF_POPUP;
+                item.text = t.text ? t.text : "";
+                item.popup = NewMenu();
+                HMENU popup = item.popup;
+                FindMenu(target)->items.push_back(item);
+                i = ReadItems(popup, items, i + 1);
+                break;
+            }
         }
     }
     return i;
@@ -161,7 +162,8 @@ HMENU WINAPI GetMenu(HWND h) {
 }
 
 HMENU WINAPI GetSubMenu(HMENU menu, int position) {
-    pu::MenuItem* item = position < 0 ? nullptr : pu::ItemByPosition(menu, static_cast<UINT>(position));
+    pu::MenuItem* item =
+        position < 0 ? nullptr : pu::ItemByPosition(menu, static_cast<UINT>(position));
     return item ? item->popup : nullptr;
 }
 
@@ -260,8 +262,9 @@ int WINAPI TranslateAcceleratorA(HWND h, HACCEL table, LPMSG msg) {
     }
     for (const ACCEL& a : it->second->entries) {
         bool virtualKey = (a.fVirt & FVIRTKEY) != 0;
-        if (virtualKey ? (!keyDown || a.key != (msg->wParam & 0xFFFF) || !pu::ModifiersMatch(a.fVirt))
-                       : (!character || a.key != (msg->wParam & 0xFFFF))) {
+        if (virtualKey
+                ? (!keyDown || a.key != (msg->wParam & 0xFFFF) || !pu::ModifiersMatch(a.fVirt))
+                : (!character || a.key != (msg->wParam & 0xFFFF))) {
             continue;
         }
         // Windows checks the menu item of the command: WM_INITMENU first

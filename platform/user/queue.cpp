@@ -13,8 +13,8 @@
 #include <algorithm>
 
 #include "platform/internal/surface.h"
-#include "platform/win32/gdi.h"
 #include "platform/user/internal.h"
+#include "platform/win32/gdi.h"
 
 namespace platform::user {
 namespace {
@@ -137,7 +137,8 @@ bool TakeQueued(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
 
 bool TakeQuit(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
     State& s = S();
-    if (!s.quitPending || filter || (!(low == 0 && high == 0) && (WM_QUIT < low || WM_QUIT > high))) {
+    if (!s.quitPending || filter ||
+        (!(low == 0 && high == 0) && (WM_QUIT < low || WM_QUIT > high))) {
         return false;
     }
     *out = MSG{};
@@ -234,9 +235,12 @@ void FillSurface(Window& w, const QRect& r, COLORREF colour) {
 
 WPARAM SizeKindOf(const Window& w) {
     switch (w.showState) {
-    case ShowState::Minimized: return SIZE_MINIMIZED;
-    case ShowState::Maximized: return SIZE_MAXIMIZED;
-    default: return SIZE_RESTORED;
+        case ShowState::Minimized:
+            return SIZE_MINIMIZED;
+        case ShowState::Maximized:
+            return SIZE_MAXIMIZED;
+        default:
+            return SIZE_RESTORED;
     }
 }
 
@@ -304,10 +308,13 @@ bool HasSurface(const Window& w) {
         return false;
     }
     switch (w.windowClass->kind) {
-    case ClassKind::Custom:
-    case ClassKind::Dialog: return true;
-    case ClassKind::Button: return (w.style & BS_TYPEMASK) == BS_OWNERDRAW;
-    default: return false;
+        case ClassKind::Custom:
+        case ClassKind::Dialog:
+            return true;
+        case ClassKind::Button:
+            return (w.style & BS_TYPEMASK) == BS_OWNERDRAW;
+        default:
+            return false;
     }
 }
 
@@ -344,7 +351,8 @@ void ResizeSurface(Window& w) {
         int rows = std::min(size.height(), w.surface.height());
         int bytes = std::min(size.width(), w.surface.width()) * 4;
         for (int y = 0; y < rows; ++y) {
-            std::memcpy(fresh.scanLine(y), w.surface.constScanLine(y), static_cast<std::size_t>(bytes));
+            std::memcpy(fresh.scanLine(y), w.surface.constScanLine(y),
+                        static_cast<std::size_t>(bytes));
         }
     }
     w.surface = std::move(fresh);
@@ -450,7 +458,8 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND filter, UINT low, UINT high, UINT flags
         return FALSE;
     }
     ++s.loopDepth;
-    BOOL found = pu::NextMessage(msg, filter, low, high, (flags & PM_REMOVE) != 0, true) ? TRUE : FALSE;
+    BOOL found =
+        pu::NextMessage(msg, filter, low, high, (flags & PM_REMOVE) != 0, true) ? TRUE : FALSE;
     --s.loopDepth;
     return found;
 }
@@ -540,7 +549,8 @@ BOOL WINAPI InvalidateRect(HWND h, const RECT* rect, BOOL erase) {
         if (rect->right <= rect->left || rect->bottom <= rect->top) {
             return TRUE;
         }
-        r = QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)) & client;
+        r = QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)) &
+            client;
     }
     if (r.isEmpty()) {
         return TRUE;
@@ -561,7 +571,8 @@ BOOL WINAPI ValidateRect(HWND h, const RECT* rect) {
     if (!rect) {
         w->update = QRegion();
     } else if (rect->right > rect->left && rect->bottom > rect->top) {
-        w->update -= QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1));
+        w->update -=
+            QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1));
     }
     if (w->update.isEmpty()) {
         w->erase = false;
@@ -593,8 +604,9 @@ HDC WINAPI BeginPaint(HWND h, LPPAINTSTRUCT ps) {
     bool needErase = w->erase;
     w->update = QRegion();
     w->erase = false;
-    RECT rc = bound.isEmpty() ? RECT{0, 0, 0, 0}
-                              : RECT{bound.left(), bound.top(), bound.right() + 1, bound.bottom() + 1};
+    RECT rc = bound.isEmpty()
+                  ? RECT{0, 0, 0, 0}
+                  : RECT{bound.left(), bound.top(), bound.right() + 1, bound.bottom() + 1};
     w->paintRect = bound.isEmpty() ? QRect(0, 0, 0, 0) : bound;
     HDC dc = platform::CreateWindowDC(h, &rc);
     ps->hdc = dc;

@@ -28,10 +28,18 @@ namespace platform::user {
 namespace {
 
 const char* const kHandleProperty = "zembrixHwnd";
+
+// Widgets belong to their Qt parent, top-level ones to the window model,
+// which deletes them in DestroyWindow; this hands the new object over.
+template <class T, class... Args>
+T* MakeOwned(Args&&... args) {
+    return std::make_unique<T>(std::forward<Args>(args)...).release();
+}
 const char* const kOursProperty = "zembrixWindow";
 
 void Mark(QWidget* widget, HWND h) {
-    widget->setProperty(kHandleProperty, QVariant::fromValue<qulonglong>(reinterpret_cast<std::uintptr_t>(h)));
+    widget->setProperty(kHandleProperty,
+                        QVariant::fromValue<qulonglong>(reinterpret_cast<std::uintptr_t>(h)));
 }
 
 WPARAM MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
@@ -284,9 +292,12 @@ protected:
 private:
     static UINT Down(Qt::MouseButton b) {
         switch (b) {
-        case Qt::RightButton: return WM_RBUTTONDOWN;
-        case Qt::MiddleButton: return WM_MBUTTONDOWN;
-        default: return WM_LBUTTONDOWN;
+            case Qt::RightButton:
+                return WM_RBUTTONDOWN;
+            case Qt::MiddleButton:
+                return WM_MBUTTONDOWN;
+            default:
+                return WM_LBUTTONDOWN;
         }
     }
 
@@ -336,7 +347,8 @@ private:
         }
         QPoint local = t->widget->mapFromGlobal(e->globalPosition().toPoint()) -
                        ClientRectInWindow(*t).topLeft();
-        if (!captured && !ClientRectInWindow(*t).contains(local + ClientRectInWindow(*t).topLeft())) {
+        if (!captured &&
+            !ClientRectInWindow(*t).contains(local + ClientRectInWindow(*t).topLeft())) {
             return;  // the non-client area: borders take no input here
         }
         QueuedMessage m;
@@ -428,31 +440,32 @@ protected:
     bool eventFilter(QObject* object, QEvent* e) override {
         State& s = S();
         switch (e->type()) {
-        case QEvent::ShortcutOverride:
-            if (!s.replaying && Ours(object)) {
-                e->accept();  // no Qt shortcut takes a key meant for our loop
+            case QEvent::ShortcutOverride:
+                if (!s.replaying && Ours(object)) {
+                    e->accept();  // no Qt shortcut takes a key meant for our loop
+                    return true;
+                }
+                return false;
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+                if (s.replaying || !Ours(object)) {
+                    return false;
+                }
+                return Key(static_cast<QWidget*>(object), static_cast<QKeyEvent*>(e));
+            case QEvent::InputMethod:
+                if (s.replaying || !Ours(object)) {
+                    return false;
+                }
+                Compose(static_cast<QWidget*>(object), static_cast<QInputMethodEvent*>(e));
                 return true;
-            }
-            return false;
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-            if (s.replaying || !Ours(object)) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+                if (Ours(object)) {
+                    EndSizeBurst();
+                }
                 return false;
-            }
-            return Key(static_cast<QWidget*>(object), static_cast<QKeyEvent*>(e));
-        case QEvent::InputMethod:
-            if (s.replaying || !Ours(object)) {
+            default:
                 return false;
-            }
-            Compose(static_cast<QWidget*>(object), static_cast<QInputMethodEvent*>(e));
-            return true;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            if (Ours(object)) {
-                EndSizeBurst();
-            }
-            return false;
-        default: return false;
         }
     }
 
@@ -487,7 +500,8 @@ private:
         bool system = alt || vk == VK_F10;
         QueuedMessage m;
         m.msg.hwnd = target;
-        m.msg.message = press ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+        m.msg.message =
+            press ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
         m.msg.wParam = static_cast<WPARAM>(vk);
         DWORD scan = (k->nativeScanCode() > 8 ? k->nativeScanCode() - 8 : 0) & 0xFF;
         DWORD lp = 1 | (scan << 16);
@@ -581,7 +595,8 @@ void AddItem(QMenu* qmenu, QMenuBar* bar, HMENU handle, std::size_t index, HWND 
             Enqueue(m);
         });
     }
-    action->setProperty("zembrixMenu", QVariant::fromValue<qulonglong>(reinterpret_cast<std::uintptr_t>(handle)));
+    action->setProperty("zembrixMenu",
+                        QVariant::fromValue<qulonglong>(reinterpret_cast<std::uintptr_t>(handle)));
     action->setProperty("zembrixIndex", QVariant::fromValue<qulonglong>(index));
     action->setCheckable((item.flags & MF_CHECKED) != 0 || !item.popup);
     action->setChecked((item.flags & MF_CHECKED) != 0);
@@ -604,8 +619,10 @@ void RefreshActions(QWidget* root) {
         if (!m.isValid()) {
             continue;
         }
-        Menu* menu = FindMenu(reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(m.toULongLong())));
-        std::size_t index = static_cast<std::size_t>(action->property("zembrixIndex").toULongLong());
+        Menu* menu =
+            FindMenu(reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(m.toULongLong())));
+        std::size_t index =
+            static_cast<std::size_t>(action->property("zembrixIndex").toULongLong());
         if (!menu || index >= menu->items.size()) {
             continue;
         }
@@ -639,7 +656,7 @@ void InstallInputFilter() {
     static InputFilter* filter = nullptr;
     if (!filter) {
         // Owned by the application object, which is never destroyed.
-        filter = new InputFilter(qApp);  // NOLINT(cppcoreguidelines-owning-memory)
+        filter = MakeOwned<InputFilter>(qApp);
         qApp->installEventFilter(filter);
         QObject::connect(qApp, &QGuiApplication::applicationStateChanged, filter,
                          [](Qt::ApplicationState state) {
@@ -660,14 +677,22 @@ QWidget* CreateWidgetFor(Window& w, QWidget* qtParent) {
     QWidget* widget = nullptr;
     bool top = !(w.style & WS_CHILD);
     QWidget* parent = top ? nullptr : qtParent;
-    // Widgets are owned by their Qt parent; top-level ones by the window
-    // model, which deletes them in DestroyWindow.
     switch (w.windowClass->kind) {
-    case ClassKind::Edit: widget = new EditWidget(w.handle, parent); break;      // NOLINT
-    case ClassKind::Button: widget = new ButtonWidget(w.handle, parent); break;  // NOLINT
-    case ClassKind::Static: widget = new StaticWidget(w.handle, parent); break;  // NOLINT
-    case ClassKind::Progress: widget = new ProgressWidget(w.handle, parent); break;  // NOLINT
-    default: widget = new HostWidget(w.handle, parent); break;                   // NOLINT
+        case ClassKind::Edit:
+            widget = MakeOwned<EditWidget>(w.handle, parent);
+            break;
+        case ClassKind::Button:
+            widget = MakeOwned<ButtonWidget>(w.handle, parent);
+            break;
+        case ClassKind::Static:
+            widget = MakeOwned<StaticWidget>(w.handle, parent);
+            break;
+        case ClassKind::Progress:
+            widget = MakeOwned<ProgressWidget>(w.handle, parent);
+            break;
+        default:
+            widget = MakeOwned<HostWidget>(w.handle, parent);
+            break;
     }
     if (top) {
         Qt::WindowFlags flags = (w.exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
@@ -695,7 +720,8 @@ QWidget* CreateWidgetFor(Window& w, QWidget* qtParent) {
                 widget->windowHandle()->setTransientParent(owner->widget->windowHandle());
             }
         }
-    } else if (w.windowClass->kind == ClassKind::Custom || w.windowClass->kind == ClassKind::Dialog) {
+    } else if (w.windowClass->kind == ClassKind::Custom ||
+               w.windowClass->kind == ClassKind::Dialog) {
         widget->setFocusPolicy(Qt::NoFocus);
     }
     if (w.windowClass->kind == ClassKind::Custom) {
@@ -718,25 +744,26 @@ void UpdateWidgetFromModel(Window& w) {
         return;
     }
     switch (w.windowClass->kind) {
-    case ClassKind::Edit:
-        if (auto* e = dynamic_cast<QLineEdit*>(w.widget.data())) {
-            e->setFrame((w.style & WS_BORDER) || (w.exStyle & WS_EX_CLIENTEDGE));
-            e->setReadOnly(w.style & ES_READONLY);
-            DWORD align = w.style & (ES_CENTER | ES_RIGHT);
-            e->setAlignment(align == ES_CENTER  ? Qt::AlignHCenter | Qt::AlignVCenter
-                            : align == ES_RIGHT ? Qt::AlignRight | Qt::AlignVCenter
-                                                : Qt::AlignLeft | Qt::AlignVCenter);
-            e->setEchoMode((w.style & ES_PASSWORD) ? QLineEdit::Password : QLineEdit::Normal);
-        }
-        break;
-    case ClassKind::Static:
-        if (auto* l = dynamic_cast<QLabel*>(w.widget.data())) {
-            DWORD type = w.style & SS_TYPEMASK;
-            l->setAlignment(StaticAlignment(w));
-            l->setWordWrap(type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
-        }
-        break;
-    default: break;
+        case ClassKind::Edit:
+            if (auto* e = dynamic_cast<QLineEdit*>(w.widget.data())) {
+                e->setFrame((w.style & WS_BORDER) || (w.exStyle & WS_EX_CLIENTEDGE));
+                e->setReadOnly(w.style & ES_READONLY);
+                DWORD align = w.style & (ES_CENTER | ES_RIGHT);
+                e->setAlignment(align == ES_CENTER  ? Qt::AlignHCenter | Qt::AlignVCenter
+                                : align == ES_RIGHT ? Qt::AlignRight | Qt::AlignVCenter
+                                                    : Qt::AlignLeft | Qt::AlignVCenter);
+                e->setEchoMode((w.style & ES_PASSWORD) ? QLineEdit::Password : QLineEdit::Normal);
+            }
+            break;
+        case ClassKind::Static:
+            if (auto* l = dynamic_cast<QLabel*>(w.widget.data())) {
+                DWORD type = w.style & SS_TYPEMASK;
+                l->setAlignment(StaticAlignment(w));
+                l->setWordWrap(type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
+            }
+            break;
+        default:
+            break;
     }
 }
 
@@ -768,25 +795,26 @@ void SetControlText(Window& w, const std::string& text) {
         return;
     }
     switch (w.windowClass->kind) {
-    case ClassKind::Edit:
-        if (auto* e = dynamic_cast<QLineEdit*>(w.widget.data())) {
-            e->setText(QStringFromAnsi(text));
-        }
-        break;
-    case ClassKind::Button:
-        if (auto* b = dynamic_cast<QPushButton*>(w.widget.data())) {
-            // Qt reads '&' as a mnemonic too; "&&" stays a literal ampersand.
-            b->setText(QStringFromAnsi(text));
-        }
-        break;
-    case ClassKind::Static:
-        if (auto* l = dynamic_cast<QLabel*>(w.widget.data())) {
-            if ((w.style & SS_TYPEMASK) != SS_BITMAP) {
-                l->setText(WithoutPrefix(text, (w.style & SS_NOPREFIX) != 0));
+        case ClassKind::Edit:
+            if (auto* e = dynamic_cast<QLineEdit*>(w.widget.data())) {
+                e->setText(QStringFromAnsi(text));
             }
-        }
-        break;
-    default: break;
+            break;
+        case ClassKind::Button:
+            if (auto* b = dynamic_cast<QPushButton*>(w.widget.data())) {
+                // Qt reads '&' as a mnemonic too; "&&" stays a literal ampersand.
+                b->setText(QStringFromAnsi(text));
+            }
+            break;
+        case ClassKind::Static:
+            if (auto* l = dynamic_cast<QLabel*>(w.widget.data())) {
+                if ((w.style & SS_TYPEMASK) != SS_BITMAP) {
+                    l->setText(WithoutPrefix(text, (w.style & SS_NOPREFIX) != 0));
+                }
+            }
+            break;
+        default:
+            break;
     }
     RepaintControl(w);
 }
@@ -827,7 +855,7 @@ void RebuildMenuBar(Window& w) {
         return;
     }
     if (!host->menuBar) {
-        host->menuBar = new MenuBar(w.handle, host);  // NOLINT: owned by its Qt parent
+        host->menuBar = MakeOwned<MenuBar>(w.handle, host);
     }
     host->menuBar->clear();
     AddItems(nullptr, host->menuBar, w.menu, w.handle);

@@ -6,6 +6,7 @@
 // Leaves out: WM_WINDOWPOSCHANGING/CHANGED, WM_NCCALCSIZE, WM_PARENTNOTIFY,
 // WM_ACTIVATE and WM_SETFOCUS for changes Qt makes by itself, Z order beyond
 // raising, non-client painting other than simple borders, window regions.
+#include <strings.h>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/rc/resource_tables.h"
 #include "platform/user/internal.h"
@@ -25,14 +25,20 @@ namespace {
 constexpr int kMaxCoordinate = 32767;  // Win32 carries sizes in 16-bit message fields
 constexpr int kMinCoordinate = -32768;
 
-int Clamp16(int v) { return std::clamp(v, kMinCoordinate, kMaxCoordinate); }
-int ClampSize(int v) { return std::clamp(v, 0, kMaxCoordinate); }
+int Clamp16(int v) {
+    return std::clamp(v, kMinCoordinate, kMaxCoordinate);
+}
+int ClampSize(int v) {
+    return std::clamp(v, 0, kMaxCoordinate);
+}
 
 QRect ClampRect(int x, int y, int cx, int cy) {
     return QRect(Clamp16(x), Clamp16(y), ClampSize(cx), ClampSize(cy));
 }
 
-void DeleteWidget(QWidget* widget) { std::unique_ptr<QWidget> owned(widget); }
+void DeleteWidget(QWidget* widget) {
+    std::unique_ptr<QWidget> owned(widget);
+}
 
 WindowClass* FindClassImpl(LPCSTR name) {
     State& s = S();
@@ -48,9 +54,13 @@ WindowClass* FindClassImpl(LPCSTR name) {
     return nullptr;
 }
 
-bool IsTopLevel(const Window& w) { return !(w.style & WS_CHILD); }
+bool IsTopLevel(const Window& w) {
+    return !(w.style & WS_CHILD);
+}
 
-bool Decorated(const Window& w) { return IsTopLevel(w) && (w.style & WS_CAPTION) == WS_CAPTION; }
+bool Decorated(const Window& w) {
+    return IsTopLevel(w) && (w.style & WS_CAPTION) == WS_CAPTION;
+}
 
 int BorderInset(const Window& w) {
     if (Decorated(w)) {
@@ -69,7 +79,9 @@ int BorderInset(const Window& w) {
     return inset;
 }
 
-QSize ClientSize(const Window& w) { return ClientRectInWindow(w).size(); }
+QSize ClientSize(const Window& w) {
+    return ClientRectInWindow(w).size();
+}
 
 void SendSizeAndMove(HWND h) {
     Window* w = Find(h);
@@ -101,7 +113,8 @@ void QueryMinMax(HWND h) {
     info.ptMaxTrackSize = {kMaxCoordinate, kMaxCoordinate};
     CallProc(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     if ((w = Find(h)) != nullptr && w->widget && (w->style & WS_THICKFRAME)) {
-        w->widget->setMinimumSize(ClampSize(info.ptMinTrackSize.x), ClampSize(info.ptMinTrackSize.y));
+        w->widget->setMinimumSize(ClampSize(info.ptMinTrackSize.x),
+                                  ClampSize(info.ptMinTrackSize.y));
     }
 }
 
@@ -202,9 +215,13 @@ void RemoveFromModel(HWND h) {
 
 }  // namespace
 
-HWND Handle(std::uintptr_t value) { return reinterpret_cast<HWND>(value); }
+HWND Handle(std::uintptr_t value) {
+    return reinterpret_cast<HWND>(value);
+}
 
-WindowClass* FindClass(LPCSTR name) { return FindClassImpl(name); }
+WindowClass* FindClass(LPCSTR name) {
+    return FindClassImpl(name);
+}
 
 Window* Find(HWND handle) {
     if (!handle) {
@@ -285,7 +302,8 @@ void ApplyGeometry(Window& w, const QRect& requested, bool sendSize) {
         if (cs & (CS_HREDRAW | CS_VREDRAW)) {
             InvalidateRect(h, nullptr, TRUE);
         } else {
-            QRegion fresh = QRegion(QRect(QPoint(0, 0), client)) - QRegion(QRect(QPoint(0, 0), oldClient));
+            QRegion fresh =
+                QRegion(QRect(QPoint(0, 0), client)) - QRegion(QRect(QPoint(0, 0), oldClient));
             for (const QRect& part : fresh) {
                 RECT rc{part.left(), part.top(), part.right() + 1, part.bottom() + 1};
                 InvalidateRect(h, &rc, TRUE);
@@ -307,8 +325,9 @@ void ApplyGeometry(Window& w, const QRect& requested, bool sendSize) {
     } else if (r.topLeft() != old.topLeft()) {
         Window* again = Find(h);
         if (again) {
-            QPoint origin = IsTopLevel(*again) ? ClientOriginOnScreen(*again)
-                                               : again->rect.topLeft() + ClientRectInWindow(*again).topLeft();
+            QPoint origin = IsTopLevel(*again)
+                                ? ClientOriginOnScreen(*again)
+                                : again->rect.topLeft() + ClientRectInWindow(*again).topLeft();
             CallProc(again, WM_MOVE, 0, MAKELPARAM(origin.x(), origin.y()));
         }
     }
@@ -332,34 +351,34 @@ void ActivateWindow(Window* window) {
 using platform::user::ActivateWindow;
 using platform::user::ApplyGeometry;
 using platform::user::CallProc;
+using platform::user::Clamp16;
+using platform::user::ClampSize;
 using platform::user::ClassKind;
 using platform::user::ClientOriginOnScreen;
 using platform::user::ClientRectInWindow;
+using platform::user::ClientSize;
 using platform::user::CreateWindowInternal;
+using platform::user::DeleteWidget;
+using platform::user::EraseBackground;
 using platform::user::Find;
 using platform::user::FindClass;
-using platform::user::IsTopLevel;
-using platform::user::SendDestroy;
-using platform::user::RemoveFromModel;
-using platform::user::ClientSize;
-using platform::user::Clamp16;
-using platform::user::ClampSize;
-using platform::user::DeleteWidget;
-using platform::user::SendSizeAndMove;
-using platform::user::QueryMinMax;
-using platform::user::WaitUntilShown;
-using platform::user::OpenMenuBar;
-using platform::user::QStringFromAnsi;
 using platform::user::HandleOfWidget;
-using platform::user::SizeKindOf;
-using platform::user::EraseBackground;
 using platform::user::InvalidateWindowTree;
 using platform::user::IsDescendant;
+using platform::user::IsTopLevel;
+using platform::user::OpenMenuBar;
+using platform::user::QStringFromAnsi;
+using platform::user::QueryMinMax;
+using platform::user::RemoveFromModel;
 using platform::user::S;
+using platform::user::SendDestroy;
+using platform::user::SendSizeAndMove;
 using platform::user::ShowState;
+using platform::user::SizeKindOf;
 using platform::user::State;
 using platform::user::SystemColour;
 using platform::user::TopLevelOf;
+using platform::user::WaitUntilShown;
 using platform::user::Window;
 using platform::user::WindowClass;
 
@@ -576,7 +595,9 @@ BOOL WINAPI DestroyWindow(HWND h) {
     return TRUE;
 }
 
-BOOL WINAPI IsWindow(HWND h) { return Find(h) ? TRUE : FALSE; }
+BOOL WINAPI IsWindow(HWND h) {
+    return Find(h) ? TRUE : FALSE;
+}
 
 BOOL WINAPI IsWindowVisible(HWND h) {
     Window* w = Find(h);
@@ -671,35 +692,35 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
     }
     ShowState previous = w->showState;
     switch (cmd) {
-    case SW_MINIMIZE:
-    case SW_SHOWMINIMIZED:
-    case SW_SHOWMINNOACTIVE:
-        w->showState = ShowState::Minimized;
-        if (w->widget) {
-            w->widget->showMinimized();
-        }
-        if (previous != ShowState::Minimized) {
-            SendSizeAndMove(h);
-        }
-        return wasVisible;
-    case SW_MAXIMIZE:
-        w->showState = ShowState::Maximized;
-        if (w->widget) {
-            w->widget->showMaximized();
-        }
-        break;
-    case SW_RESTORE:
-    case SW_SHOWNORMAL:
-        w->showState = ShowState::Normal;
-        if (w->widget) {
-            w->widget->showNormal();
-        }
-        break;
-    default:
-        if (w->widget) {
-            w->widget->show();
-        }
-        break;
+        case SW_MINIMIZE:
+        case SW_SHOWMINIMIZED:
+        case SW_SHOWMINNOACTIVE:
+            w->showState = ShowState::Minimized;
+            if (w->widget) {
+                w->widget->showMinimized();
+            }
+            if (previous != ShowState::Minimized) {
+                SendSizeAndMove(h);
+            }
+            return wasVisible;
+        case SW_MAXIMIZE:
+            w->showState = ShowState::Maximized;
+            if (w->widget) {
+                w->widget->showMaximized();
+            }
+            break;
+        case SW_RESTORE:
+        case SW_SHOWNORMAL:
+            w->showState = ShowState::Normal;
+            if (w->widget) {
+                w->widget->showNormal();
+            }
+            break;
+        default:
+            if (w->widget) {
+                w->widget->show();
+            }
+            break;
     }
     if (newlyShown && (w = Find(h)) != nullptr) {
         InvalidateWindowTree(w, true);
@@ -759,7 +780,8 @@ BOOL WINAPI GetWindowRect(HWND h, LPRECT rect) {
             origin += ClientOriginOnScreen(*parent);
         }
     }
-    *rect = RECT{origin.x(), origin.y(), origin.x() + w->rect.width(), origin.y() + w->rect.height()};
+    *rect =
+        RECT{origin.x(), origin.y(), origin.x() + w->rect.width(), origin.y() + w->rect.height()};
     return TRUE;
 }
 
@@ -835,16 +857,19 @@ HWND WINAPI GetAncestor(HWND h, UINT flags) {
         return nullptr;
     }
     switch (flags) {
-    case GA_PARENT: return (w->style & WS_CHILD) ? w->parent : nullptr;
-    case GA_ROOT: return TopLevelOf(w)->handle;
-    case GA_ROOTOWNER: {
-        Window* root = TopLevelOf(w);
-        while (Window* o = Find(root->owner)) {
-            root = o;
+        case GA_PARENT:
+            return (w->style & WS_CHILD) ? w->parent : nullptr;
+        case GA_ROOT:
+            return TopLevelOf(w)->handle;
+        case GA_ROOTOWNER: {
+            Window* root = TopLevelOf(w);
+            while (Window* o = Find(root->owner)) {
+                root = o;
+            }
+            return root->handle;
         }
-        return root->handle;
-    }
-    default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -866,11 +891,16 @@ HWND WINAPI GetWindow(HWND h, UINT cmd) {
     const auto& list = parent->children;
     auto it = std::find(list.begin(), list.end(), h);
     switch (cmd) {
-    case GW_HWNDFIRST: return list.front();
-    case GW_HWNDLAST: return list.back();
-    case GW_HWNDNEXT: return (it != list.end() && it + 1 != list.end()) ? *(it + 1) : nullptr;
-    case GW_HWNDPREV: return (it != list.begin() && it != list.end()) ? *(it - 1) : nullptr;
-    default: return nullptr;
+        case GW_HWNDFIRST:
+            return list.front();
+        case GW_HWNDLAST:
+            return list.back();
+        case GW_HWNDNEXT:
+            return (it != list.end() && it + 1 != list.end()) ? *(it + 1) : nullptr;
+        case GW_HWNDPREV:
+            return (it != list.begin() && it != list.end()) ? *(it - 1) : nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -880,15 +910,22 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND h, int index) {
         return 0;
     }
     switch (index) {
-    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-    case GWLP_ID: return w->id;
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT:
-        return reinterpret_cast<LONG_PTR>((w->style & WS_CHILD) ? w->parent : w->owner);
-    case GWLP_USERDATA: return w->userData;
-    default: break;
+        case GWL_STYLE:
+            return static_cast<LONG_PTR>(w->style);
+        case GWL_EXSTYLE:
+            return static_cast<LONG_PTR>(w->exStyle);
+        case GWLP_ID:
+            return w->id;
+        case GWLP_WNDPROC:
+            return reinterpret_cast<LONG_PTR>(w->proc);
+        case GWLP_HINSTANCE:
+            return reinterpret_cast<LONG_PTR>(w->instance);
+        case GWLP_HWNDPARENT:
+            return reinterpret_cast<LONG_PTR>((w->style & WS_CHILD) ? w->parent : w->owner);
+        case GWLP_USERDATA:
+            return w->userData;
+        default:
+            break;
     }
     if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
         return 0;
@@ -905,27 +942,35 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND h, int index, LONG_PTR value) {
     }
     LONG_PTR old = GetWindowLongPtrA(h, index);
     switch (index) {
-    case GWL_STYLE: {
-        DWORD keep = WS_VISIBLE | WS_CHILD;  // changed through ShowWindow and SetParent only
-        w->style = (static_cast<DWORD>(value) & ~keep) | (w->style & keep);
-        UpdateWidgetFromModel(*w);
-        return old;
-    }
-    case GWL_EXSTYLE:
-        w->exStyle = static_cast<DWORD>(value);
-        UpdateWidgetFromModel(*w);
-        return old;
-    case GWLP_ID: w->id = value; return old;
-    case GWLP_WNDPROC:
-        if (!value) {
-            return 0;
+        case GWL_STYLE: {
+            DWORD keep = WS_VISIBLE | WS_CHILD;  // changed through ShowWindow and SetParent only
+            w->style = (static_cast<DWORD>(value) & ~keep) | (w->style & keep);
+            UpdateWidgetFromModel(*w);
+            return old;
         }
-        w->proc = reinterpret_cast<WNDPROC>(value);
-        return old;
-    case GWLP_HINSTANCE: w->instance = reinterpret_cast<HINSTANCE>(value); return old;
-    case GWLP_HWNDPARENT: return 0;
-    case GWLP_USERDATA: w->userData = value; return old;
-    default: break;
+        case GWL_EXSTYLE:
+            w->exStyle = static_cast<DWORD>(value);
+            UpdateWidgetFromModel(*w);
+            return old;
+        case GWLP_ID:
+            w->id = value;
+            return old;
+        case GWLP_WNDPROC:
+            if (!value) {
+                return 0;
+            }
+            w->proc = reinterpret_cast<WNDPROC>(value);
+            return old;
+        case GWLP_HINSTANCE:
+            w->instance = reinterpret_cast<HINSTANCE>(value);
+            return old;
+        case GWLP_HWNDPARENT:
+            return 0;
+        case GWLP_USERDATA:
+            w->userData = value;
+            return old;
+        default:
+            break;
     }
     if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
         return 0;
@@ -986,9 +1031,13 @@ HWND WINAPI SetActiveWindow(HWND h) {
     return previous;
 }
 
-HWND WINAPI GetForegroundWindow(void) { return GetActiveWindow(); }
+HWND WINAPI GetForegroundWindow(void) {
+    return GetActiveWindow();
+}
 
-BOOL WINAPI SetForegroundWindow(HWND h) { return SetActiveWindow(h) || Find(h) ? TRUE : FALSE; }
+BOOL WINAPI SetForegroundWindow(HWND h) {
+    return SetActiveWindow(h) || Find(h) ? TRUE : FALSE;
+}
 
 HWND WINAPI GetFocus(void) {
     QWidget* focus = QApplication::focusWidget();
@@ -1077,7 +1126,9 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
     return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0x7F000000u + id));
 }
 
-HCURSOR WINAPI SetCursor(HCURSOR cursor) { return cursor; }
+HCURSOR WINAPI SetCursor(HCURSOR cursor) {
+    return cursor;
+}
 
 namespace platform::user {
 
@@ -1095,31 +1146,46 @@ COLORREF SystemColour(int index) {
     return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
 
-QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+QColor ToQColor(COLORREF c) {
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
 
 }  // namespace platform::user
 
-DWORD WINAPI GetSysColor(int index) { return SystemColour(index); }
+DWORD WINAPI GetSysColor(int index) {
+    return SystemColour(index);
+}
 
 int WINAPI GetSystemMetrics(int index) {
     QScreen* screen = QGuiApplication::primaryScreen();
     QSize sz = screen ? screen->size() : QSize(1024, 768);
     switch (index) {
-    case SM_CXSCREEN: return sz.width();
-    case SM_CYSCREEN: return sz.height();
-    case SM_CYCAPTION: return 23;
-    case SM_CXBORDER:
-    case SM_CYBORDER: return 1;
-    case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME: return 3;
-    case SM_CYMENU: return 20;
-    case SM_CXFRAME:
-    case SM_CYFRAME: return 4;
-    case SM_CXMINTRACK: return 136;
-    case SM_CYMINTRACK: return 39;
-    case SM_CXEDGE:
-    case SM_CYEDGE: return 2;
-    default: return 0;
+        case SM_CXSCREEN:
+            return sz.width();
+        case SM_CYSCREEN:
+            return sz.height();
+        case SM_CYCAPTION:
+            return 23;
+        case SM_CXBORDER:
+        case SM_CYBORDER:
+            return 1;
+        case SM_CXDLGFRAME:
+        case SM_CYDLGFRAME:
+            return 3;
+        case SM_CYMENU:
+            return 20;
+        case SM_CXFRAME:
+        case SM_CYFRAME:
+            return 4;
+        case SM_CXMINTRACK:
+            return 136;
+        case SM_CYMINTRACK:
+            return 39;
+        case SM_CXEDGE:
+        case SM_CYEDGE:
+            return 2;
+        default:
+            return 0;
     }
 }
 
@@ -1133,64 +1199,77 @@ LRESULT WINAPI DefWindowProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam
         return 0;
     }
     switch (message) {
-    case WM_NCCREATE: {
-        auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        if (cs && cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) {
-            DefWindowProcA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cs->lpszName));
-        }
-        return TRUE;
-    }
-    case WM_CLOSE: DestroyWindow(h); return 0;
-    case WM_SYSCOMMAND:
-        switch (wParam & 0xFFF0) {
-        case SC_CLOSE: SendMessageA(h, WM_CLOSE, 0, 0); return 0;
-        case SC_MINIMIZE: ShowWindow(h, SW_MINIMIZE); return 0;
-        case SC_MAXIMIZE: ShowWindow(h, SW_MAXIMIZE); return 0;
-        case SC_RESTORE: ShowWindow(h, SW_RESTORE); return 0;
-        default: return 0;
-        }
-    case WM_SYSKEYDOWN:
-        if (wParam == VK_F4 && (lParam & (1 << 29))) {
-            if (Window* top = TopLevelOf(w)) {
-                SendMessageA(top->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+        case WM_NCCREATE: {
+            auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+            if (cs && cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) {
+                DefWindowProcA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cs->lpszName));
             }
+            return TRUE;
         }
-        return 0;
-    case WM_NCLBUTTONDOWN:
-        if (wParam == HTMENU && !(w->style & WS_CHILD) && w->menu) {
-            OpenMenuBar(*w, QPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
-        }
-        return 0;
-    case WM_NCLBUTTONDBLCLK:
-        if (wParam == HTCAPTION && (w->style & WS_MAXIMIZEBOX)) {
-            SendMessageA(h, WM_SYSCOMMAND, IsZoomed(h) ? SC_RESTORE : SC_MAXIMIZE, lParam);
-        }
-        return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(h, &ps);
-        EndPaint(h, &ps);
-        return 0;
-    }
-    case WM_SETTEXT: {
-        auto* text = reinterpret_cast<LPCSTR>(lParam);
-        w->text = text ? text : "";
-        if (!(w->style & WS_CHILD) && w->widget) {
-            w->widget->setWindowTitle(QStringFromAnsi(w->text));
-        }
-        return TRUE;
-    }
-    case WM_GETTEXT: {
-        auto* buffer = reinterpret_cast<LPSTR>(lParam);
-        if (!buffer || wParam == 0) {
+        case WM_CLOSE:
+            DestroyWindow(h);
+            return 0;
+        case WM_SYSCOMMAND:
+            switch (wParam & 0xFFF0) {
+                case SC_CLOSE:
+                    SendMessageA(h, WM_CLOSE, 0, 0);
+                    return 0;
+                case SC_MINIMIZE:
+                    ShowWindow(h, SW_MINIMIZE);
+                    return 0;
+                case SC_MAXIMIZE:
+                    ShowWindow(h, SW_MAXIMIZE);
+                    return 0;
+                case SC_RESTORE:
+                    ShowWindow(h, SW_RESTORE);
+                    return 0;
+                default:
+                    return 0;
+            }
+        case WM_SYSKEYDOWN:
+            if (wParam == VK_F4 && (lParam & (1 << 29))) {
+                if (Window* top = TopLevelOf(w)) {
+                    SendMessageA(top->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+                }
+            }
+            return 0;
+        case WM_NCLBUTTONDOWN:
+            if (wParam == HTMENU && !(w->style & WS_CHILD) && w->menu) {
+                OpenMenuBar(*w, QPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
+            }
+            return 0;
+        case WM_NCLBUTTONDBLCLK:
+            if (wParam == HTCAPTION && (w->style & WS_MAXIMIZEBOX)) {
+                SendMessageA(h, WM_SYSCOMMAND, IsZoomed(h) ? SC_RESTORE : SC_MAXIMIZE, lParam);
+            }
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(h, &ps);
+            EndPaint(h, &ps);
             return 0;
         }
-        std::size_t n = std::min(w->text.size(), static_cast<std::size_t>(wParam) - 1);
-        std::memcpy(buffer, w->text.data(), n);
-        buffer[n] = '\0';
-        return static_cast<LRESULT>(n);
-    }
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
-    default: return 0;
+        case WM_SETTEXT: {
+            auto* text = reinterpret_cast<LPCSTR>(lParam);
+            w->text = text ? text : "";
+            if (!(w->style & WS_CHILD) && w->widget) {
+                w->widget->setWindowTitle(QStringFromAnsi(w->text));
+            }
+            return TRUE;
+        }
+        case WM_GETTEXT: {
+            auto* buffer = reinterpret_cast<LPSTR>(lParam);
+            if (!buffer || wParam == 0) {
+                return 0;
+            }
+            std::size_t n = std::min(w->text.size(), static_cast<std::size_t>(wParam) - 1);
+            std::memcpy(buffer, w->text.data(), n);
+            buffer[n] = '\0';
+            return static_cast<LRESULT>(n);
+        }
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(w->text.size());
+        default:
+            return 0;
     }
 }

@@ -24,13 +24,15 @@ INT_PTR CALLBACK SwatchProc(HWND, UINT m, WPARAM, LPARAM l) {
         drawn.push_back(*dis);
         SelectObject(dis->hDC, GetStockObject(7));  // BLACK_PEN
         SelectObject(dis->hDC, TestSolidBrush(RGB(0, 0, 255)));
-        Rectangle(dis->hDC, dis->rcItem.left, dis->rcItem.top, dis->rcItem.right, dis->rcItem.bottom);
+        Rectangle(dis->hDC, dis->rcItem.left, dis->rcItem.top, dis->rcItem.right,
+                  dis->rcItem.bottom);
         return TRUE;
     }
     return FALSE;
 }
 
-HWND Control(HWND parent, const char* cls, const char* text, DWORD style, DWORD ex = 0, int id = 10) {
+HWND Control(HWND parent, const char* cls, const char* text, DWORD style, DWORD ex = 0,
+             int id = 10) {
     return CreateWindowExA(ex, cls, text, WS_CHILD | WS_VISIBLE | style, 5, 5, 80, 20, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
 }
@@ -55,21 +57,25 @@ TEST(EditControl, TextGoesInAndOutThroughWmSetTextAndWmGetText) {
 
 TEST(StaticControl, AlignmentFollowsTheStyleAndWsExRight) {
     HWND frame = CreateFrame();
-    auto alignment = [](HWND h) { return dynamic_cast<QLabel*>(WidgetOf(h))->alignment() & Qt::AlignHorizontal_Mask; };
+    auto alignment = [](HWND h) {
+        return dynamic_cast<QLabel*>(WidgetOf(h))->alignment() & Qt::AlignHorizontal_Mask;
+    };
     EXPECT_EQ(alignment(Control(frame, "STATIC", "a", SS_LEFT)), Qt::AlignLeft);
     EXPECT_EQ(alignment(Control(frame, "STATIC", "a", SS_CENTER)), Qt::AlignHCenter);
     EXPECT_EQ(alignment(Control(frame, "STATIC", "a", SS_RIGHT)), Qt::AlignRight);
     HWND right = Control(frame, "STATIC", "Zembrix", SS_LEFTNOWORDWRAP, WS_EX_RIGHT);
     EXPECT_EQ(alignment(right), Qt::AlignRight);
     EXPECT_FALSE(dynamic_cast<QLabel*>(WidgetOf(right))->wordWrap());
-    EXPECT_TRUE(dynamic_cast<QLabel*>(WidgetOf(Control(frame, "STATIC", "a", SS_LEFT)))->wordWrap());
+    EXPECT_TRUE(
+        dynamic_cast<QLabel*>(WidgetOf(Control(frame, "STATIC", "a", SS_LEFT)))->wordWrap());
     HWND prefixed = Control(frame, "STATIC", "&Name && more", SS_LEFT);
     EXPECT_EQ(dynamic_cast<QLabel*>(WidgetOf(prefixed))->text(), QString("Name & more"));
 }
 
 TEST(StaticControl, ABitmapStaticTakesTheSizeOfItsBitmapAndABadBitmapShowsNothing) {
     HWND frame = CreateFrame();
-    HWND about = CreateDialogParamA(Instance(), MAKEINTRESOURCEA(104), frame, RecordingDialogProc, 0);
+    HWND about =
+        CreateDialogParamA(Instance(), MAKEINTRESOURCEA(104), frame, RecordingDialogProc, 0);
     ASSERT_NE(about, nullptr);
     HWND picture = GetWindow(GetDlgItem(about, IDOK), GW_HWNDNEXT);
     picture = GetWindow(picture, GW_HWNDNEXT);

@@ -136,7 +136,8 @@ TEST(DialogKeys, EnterGivesTheFocusedPushButtonElseTheDefaultButtonElseIdOkAndEs
     RunUntilIdle();
     TypeKey(GetFocus(), Qt::Key_Escape, Qt::NoModifier, "\x1b");
     RunUntilIdle();
-    EXPECT_EQ(CommandsOf(form), (std::vector<WPARAM>{static_cast<WPARAM>(kFormApply), IDCANCEL, IDCANCEL}));
+    EXPECT_EQ(CommandsOf(form),
+              (std::vector<WPARAM>{static_cast<WPARAM>(kFormApply), IDCANCEL, IDCANCEL}));
     EXPECT_EQ(Log().back().lParam, reinterpret_cast<LPARAM>(GetDlgItem(form, IDCANCEL)));
     HWND plain = GetActiveWindow() == form ? Modeless(kPlainDialog, frame) : nullptr;
     ASSERT_NE(plain, nullptr);
@@ -213,7 +214,8 @@ INT_PTR CALLBACK ModalProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     if (m == WM_USER) {
         modal.ownerEnabledInside = IsWindowEnabled(modal.owner) != FALSE;
         if (GetWindowLongPtrA(h, DWLP_USER) == 1) {
-            modal.nestedResult = DialogBoxParamA(Instance(), MAKEINTRESOURCEA(kFormDialog), h, ModalProc, 2);
+            modal.nestedResult =
+                DialogBoxParamA(Instance(), MAKEINTRESOURCEA(kFormDialog), h, ModalProc, 2);
             modal.ownerEnabledAfterNested = IsWindowEnabled(h) != FALSE;
             modal.ownerEnabledInside = IsWindowEnabled(modal.owner) != FALSE;
             EndDialog(h, 42);
@@ -235,7 +237,8 @@ TEST(ModalDialogs, DialogBoxDisablesItsOwnerRunsItsOwnLoopAndActivatesTheOwnerAg
     HWND frame = CreateFrame();
     ShowWindow(frame, SW_SHOW);
     modal = ModalRecord{frame};
-    INT_PTR result = DialogBoxParamA(Instance(), MAKEINTRESOURCEA(kFormDialog), frame, ModalProc, 0);
+    INT_PTR result =
+        DialogBoxParamA(Instance(), MAKEINTRESOURCEA(kFormDialog), frame, ModalProc, 0);
     EXPECT_EQ(result, 7);
     EXPECT_FALSE(modal.ownerEnabledInside);
     EXPECT_TRUE(IsWindowEnabled(frame));
@@ -247,7 +250,8 @@ TEST(ModalDialogs, NestedModalLoopsEachDisableTheirOwnerAndEndInOrder) {
     HWND frame = CreateFrame();
     ShowWindow(frame, SW_SHOW);
     modal = ModalRecord{frame};
-    INT_PTR result = DialogBoxParamA(Instance(), MAKEINTRESOURCEA(kFormDialog), frame, ModalProc, 1);
+    INT_PTR result =
+        DialogBoxParamA(Instance(), MAKEINTRESOURCEA(kFormDialog), frame, ModalProc, 1);
     EXPECT_EQ(result, 42);
     EXPECT_EQ(modal.nestedResult, 7);
     EXPECT_TRUE(modal.ownerEnabledAfterNested);
@@ -294,10 +298,16 @@ TEST(DialogItems, GetDlgItemIntReadsOnlyWholeNumbersInRange) {
         BOOL ok;
     };
     const Case cases[] = {
-        {"-1", FALSE, 0, FALSE},         {"12abc", FALSE, 0, FALSE},      {"4294967296", FALSE, 0, FALSE},
-        {"4294967295", FALSE, 4294967295u, TRUE}, {" 500 ", FALSE, 500, TRUE}, {"", FALSE, 0, FALSE},
-        {"+5", FALSE, 0, FALSE},         {"-1", TRUE, static_cast<UINT>(-1), TRUE},
-        {"2147483648", TRUE, 0, FALSE},  {"-2147483648", TRUE, 0x80000000u, TRUE},
+        {"-1", FALSE, 0, FALSE},
+        {"12abc", FALSE, 0, FALSE},
+        {"4294967296", FALSE, 0, FALSE},
+        {"4294967295", FALSE, 4294967295u, TRUE},
+        {" 500 ", FALSE, 500, TRUE},
+        {"", FALSE, 0, FALSE},
+        {"+5", FALSE, 0, FALSE},
+        {"-1", TRUE, static_cast<UINT>(-1), TRUE},
+        {"2147483648", TRUE, 0, FALSE},
+        {"-2147483648", TRUE, 0x80000000u, TRUE},
         {"99999999999999999999999", FALSE, 0, FALSE},
     };
     for (const Case& c : cases) {

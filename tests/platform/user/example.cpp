@@ -45,20 +45,21 @@ INT_PTR CALLBACK ToolProc(HWND h, UINT m, WPARAM w, LPARAM) {
 
 INT_PTR CALLBACK ModalProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     switch (m) {
-    case WM_INITDIALOG:
-        SetDlgItemTextA(h, kFormEdit, reinterpret_cast<LPCSTR>(l));
-        PostMessageA(h, WM_USER, 0, 0);
-        return TRUE;
-    case WM_USER:
-        Check(!IsWindowEnabled(frame), "the modal dialog disables its owner");
-        EndDialog(h, 7);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(w) == IDCANCEL) {
-            EndDialog(h, IDCANCEL);
-        }
-        return TRUE;
-    default: return FALSE;
+        case WM_INITDIALOG:
+            SetDlgItemTextA(h, kFormEdit, reinterpret_cast<LPCSTR>(l));
+            PostMessageA(h, WM_USER, 0, 0);
+            return TRUE;
+        case WM_USER:
+            Check(!IsWindowEnabled(frame), "the modal dialog disables its owner");
+            EndDialog(h, 7);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(w) == IDCANCEL) {
+                EndDialog(h, IDCANCEL);
+            }
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
@@ -108,24 +109,37 @@ LRESULT CALLBACK ViewProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 LRESULT CALLBACK FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     switch (m) {
-    case WM_SIZE:
-        if (view) {
-            SetWindowPos(view, nullptr, 0, 0, LOWORD(l), HIWORD(l), SWP_NOZORDER);
-        }
-        return 0;
-    case WM_INITMENU:
-        CheckMenuItem(reinterpret_cast<HMENU>(w), 40006, MF_BYCOMMAND | (IsWindowVisible(tool) ? MF_CHECKED : 0));
-        return DefWindowProcA(h, m, w, l);
-    case WM_COMMAND:
-        switch (LOWORD(w)) {
-        case 40001: DestroyWindow(h); return 0;
-        case 40006: ShowWindow(tool, IsWindowVisible(tool) ? SW_HIDE : SW_SHOW); return 0;
-        case 40009: DialogBoxParamA(instance, MAKEINTRESOURCEA(kFormDialog), h, ModalProc, 0); return 0;
-        default: return DefWindowProcA(h, m, w, l);
-        }
-    case kSelfTest: SelfTest(); return 0;
-    case WM_DESTROY: PostQuitMessage(failures ? 1 : 0); return 0;
-    default: return DefWindowProcA(h, m, w, l);
+        case WM_SIZE:
+            if (view) {
+                SetWindowPos(view, nullptr, 0, 0, LOWORD(l), HIWORD(l), SWP_NOZORDER);
+            }
+            return 0;
+        case WM_INITMENU:
+            CheckMenuItem(reinterpret_cast<HMENU>(w), 40006,
+                          MF_BYCOMMAND | (IsWindowVisible(tool) ? MF_CHECKED : 0));
+            return DefWindowProcA(h, m, w, l);
+        case WM_COMMAND:
+            switch (LOWORD(w)) {
+                case 40001:
+                    DestroyWindow(h);
+                    return 0;
+                case 40006:
+                    ShowWindow(tool, IsWindowVisible(tool) ? SW_HIDE : SW_SHOW);
+                    return 0;
+                case 40009:
+                    DialogBoxParamA(instance, MAKEINTRESOURCEA(kFormDialog), h, ModalProc, 0);
+                    return 0;
+                default:
+                    return DefWindowProcA(h, m, w, l);
+            }
+        case kSelfTest:
+            SelfTest();
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(failures ? 1 : 0);
+            return 0;
+        default:
+            return DefWindowProcA(h, m, w, l);
     }
 }
 
@@ -146,15 +160,17 @@ bool Register(const char* name, WNDPROC proc, HBRUSH background, LPCSTR menu, LP
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int) {
     instance = hInstance;
-    if (!Register("ExampleFrame", FrameProc, reinterpret_cast<HBRUSH>(COLOR_MENU + 1), MAKEINTRESOURCEA(103),
-                  IDC_ARROW) ||
+    if (!Register("ExampleFrame", FrameProc, reinterpret_cast<HBRUSH>(COLOR_MENU + 1),
+                  MAKEINTRESOURCEA(103), IDC_ARROW) ||
         !Register("ExampleView", ViewProc, nullptr, nullptr, IDC_CROSS)) {
         return -1;
     }
-    frame = CreateWindowExA(WS_EX_CONTROLPARENT, "ExampleFrame", "Example", WS_POPUP | WS_OVERLAPPEDWINDOW,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 550, 300, nullptr, nullptr, instance, nullptr);
-    view = frame ? CreateWindowExA(WS_EX_CLIENTEDGE, "ExampleView", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0,
-                                   100, 100, frame, reinterpret_cast<HMENU>(kViewId), instance, nullptr)
+    frame = CreateWindowExA(WS_EX_CONTROLPARENT, "ExampleFrame", "Example",
+                            WS_POPUP | WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 550, 300,
+                            nullptr, nullptr, instance, nullptr);
+    view = frame ? CreateWindowExA(WS_EX_CLIENTEDGE, "ExampleView", "",
+                                   WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 100, 100, frame,
+                                   reinterpret_cast<HMENU>(kViewId), instance, nullptr)
                  : nullptr;
     if (!view) {
         return -1;

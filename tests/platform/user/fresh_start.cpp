@@ -30,7 +30,8 @@ class FreshStart : public ::testing::EmptyTestEventListener {
 };
 
 const bool listenerInstalled = [] {
-    ::testing::UnitTest::GetInstance()->listeners().Append(std::make_unique<FreshStart>().release());
+    ::testing::UnitTest::GetInstance()->listeners().Append(
+        std::make_unique<FreshStart>().release());
     return true;
 }();
 

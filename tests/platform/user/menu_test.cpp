@@ -14,8 +14,8 @@
 namespace {
 
 HWND MenuFrame() {
-    RegisterTestClass("MenuFrame", CS_HREDRAW | CS_VREDRAW, reinterpret_cast<HBRUSH>(COLOR_MENU + 1),
-                      MAKEINTRESOURCEA(103));
+    RegisterTestClass("MenuFrame", CS_HREDRAW | CS_VREDRAW,
+                      reinterpret_cast<HBRUSH>(COLOR_MENU + 1), MAKEINTRESOURCEA(103));
     return CreateWindowExA(0, "MenuFrame", "Zembrix", WS_POPUP | WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                            CW_USEDEFAULT, 550, 300, nullptr, nullptr, Instance(), nullptr);
 }
@@ -81,15 +81,18 @@ TEST(MenuBar, EnteringTheMenuBarSendsWmInitMenuAndAChosenItemPostsItsCommand) {
     EXPECT_EQ(Log().back().wParam, reinterpret_cast<WPARAM>(GetMenu(frame)));
     ActionNamed(frame, "Colors Window")->trigger();
     RunUntilIdle();
-    EXPECT_EQ(MenuTraffic(frame), (std::vector<std::pair<UINT, WPARAM>>{{WM_INITMENU, 0}, {WM_COMMAND, 40007}}));
+    EXPECT_EQ(MenuTraffic(frame),
+              (std::vector<std::pair<UINT, WPARAM>>{{WM_INITMENU, 0}, {WM_COMMAND, 40007}}));
 }
 
 TEST(MenuBar, CheckMenuItemByCommandShowsOnTheItem) {
     HWND frame = MenuFrame();
     HMENU menu = GetMenu(frame);
-    EXPECT_EQ(CheckMenuItem(menu, 40006, MF_BYCOMMAND | MF_CHECKED), static_cast<DWORD>(MF_UNCHECKED));
+    EXPECT_EQ(CheckMenuItem(menu, 40006, MF_BYCOMMAND | MF_CHECKED),
+              static_cast<DWORD>(MF_UNCHECKED));
     EXPECT_TRUE(ActionNamed(frame, "Coordinates Window")->isChecked());
-    EXPECT_EQ(CheckMenuItem(menu, 40006, MF_BYCOMMAND | MF_UNCHECKED), static_cast<DWORD>(MF_CHECKED));
+    EXPECT_EQ(CheckMenuItem(menu, 40006, MF_BYCOMMAND | MF_UNCHECKED),
+              static_cast<DWORD>(MF_CHECKED));
     EXPECT_FALSE(ActionNamed(frame, "Coordinates Window")->isChecked());
     EXPECT_EQ(CheckMenuItem(menu, 55555, MF_BYCOMMAND | MF_CHECKED), static_cast<DWORD>(-1));
     EXPECT_EQ(GetMenuState(menu, 40002, MF_BYCOMMAND) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
@@ -101,15 +104,16 @@ TEST(Accelerators, AMatchingKeySendsWmInitMenuThenWmCommandToTheGivenWindow) {
     HACCEL table = LoadAcceleratorsA(Instance(), MAKEINTRESOURCEA(105));
     ASSERT_NE(table, nullptr);
     RegisterTestClass("TestTool");
-    HWND tool = CreateWindowExA(WS_EX_TOOLWINDOW, "TestTool", "", WS_POPUP | WS_CAPTION, 0, 0, 50, 50, frame,
-                                nullptr, Instance(), nullptr);
+    HWND tool = CreateWindowExA(WS_EX_TOOLWINDOW, "TestTool", "", WS_POPUP | WS_CAPTION, 0, 0, 50,
+                                50, frame, nullptr, Instance(), nullptr);
     ShowWindow(tool, SW_SHOW);
     ASSERT_EQ(GetActiveWindow(), tool);
     Log().clear();
     MSG f5 = KeyMessage(tool, WM_KEYDOWN, VK_F5);
     EXPECT_EQ(TranslateAcceleratorA(frame, table, &f5), 1);
     // Sent, not posted: it has arrived when the call returns.
-    EXPECT_EQ(MenuTraffic(frame), (std::vector<std::pair<UINT, WPARAM>>{{WM_INITMENU, 0}, {WM_COMMAND, 40008}}));
+    EXPECT_EQ(MenuTraffic(frame),
+              (std::vector<std::pair<UINT, WPARAM>>{{WM_INITMENU, 0}, {WM_COMMAND, 40008}}));
     MSG up = KeyMessage(tool, WM_KEYUP, VK_F5);
     EXPECT_EQ(TranslateAcceleratorA(frame, table, &up), 0);
     MSG plainF4 = KeyMessage(tool, WM_KEYDOWN, VK_F4);

@@ -104,7 +104,8 @@ TEST(Painting, BeginPaintErasesWithTheClassBrushAndEndsTheUpdate) {
     InvalidateRect(frame, nullptr, TRUE);
     Log().clear();
     Drain();
-    EXPECT_EQ(MessagesOf(frame, {WM_PAINT, WM_ERASEBKGND}), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
+    EXPECT_EQ(MessagesOf(frame, {WM_PAINT, WM_ERASEBKGND}),
+              (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
 }
 
 TEST(Painting, AWindowDcDrawsIntoTheSurfaceAndReleaseDcChecksItsWindow) {
@@ -195,7 +196,8 @@ TEST(Input, MouseMessagesCarrySignedClientCoordinatesAndTheKeyStateOfTheirMoment
     SendMouse(view, QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton);
     SetCapture(view);
     SendMouse(view, QEvent::MouseMove, {-5, -7}, Qt::NoButton, Qt::LeftButton);
-    SendMouse(view, QEvent::MouseButtonRelease, {30, 40}, Qt::LeftButton, Qt::NoButton, Qt::AltModifier);
+    SendMouse(view, QEvent::MouseButtonRelease, {30, 40}, Qt::LeftButton, Qt::NoButton,
+              Qt::AltModifier);
     SendMouse(view, QEvent::MouseMove, {31, 40}, Qt::NoButton, Qt::NoButton);
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
@@ -219,8 +221,8 @@ TEST(Input, MouseMessagesCarrySignedClientCoordinatesAndTheKeyStateOfTheirMoment
 TEST(Input, KeysGoThroughTheQueueBeforeAnyWidgetSeesThem) {
     HWND frame = CreateFrame();
     ShowWindow(frame, SW_SHOW);
-    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 80, 20, frame,
-                                reinterpret_cast<HMENU>(7), Instance(), nullptr);
+    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 80, 20,
+                                frame, reinterpret_cast<HMENU>(7), Instance(), nullptr);
     SetFocus(edit);
     Drain();
     TypeKey(edit, Qt::Key_A, Qt::NoModifier, "a");
@@ -235,7 +237,8 @@ TEST(Input, KeysGoThroughTheQueueBeforeAnyWidgetSeesThem) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    EXPECT_EQ(seen, (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
+    EXPECT_EQ(seen,
+              (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
     GetWindowTextA(edit, text, sizeof text);
     EXPECT_STREQ(text, "aB");
 }
@@ -258,8 +261,10 @@ TEST(Resize, AResizeAndTheEndOfTheDragDuringAComputationReachTheProgramAfterIt) 
     GetWindowRect(frame, &r);
     EXPECT_EQ(r.right - r.left, 550);  // not applied while the program computes
     Drain();
-    EXPECT_EQ(MessagesOf(frame, {WM_USER, WM_USER + 1, WM_ENTERSIZEMOVE, WM_SIZING, WM_SIZE, WM_EXITSIZEMOVE}),
-              (std::vector<UINT>{WM_USER, WM_USER + 1, WM_ENTERSIZEMOVE, WM_SIZING, WM_SIZE, WM_EXITSIZEMOVE}));
+    EXPECT_EQ(MessagesOf(frame, {WM_USER, WM_USER + 1, WM_ENTERSIZEMOVE, WM_SIZING, WM_SIZE,
+                                 WM_EXITSIZEMOVE}),
+              (std::vector<UINT>{WM_USER, WM_USER + 1, WM_ENTERSIZEMOVE, WM_SIZING, WM_SIZE,
+                                 WM_EXITSIZEMOVE}));
     GetWindowRect(frame, &r);
     EXPECT_EQ(r.right - r.left, 600);
     GetClientRect(frame, &r);
@@ -280,8 +285,8 @@ TEST(Resize, ChangesTheProgramMakesItselfStartNoBurst) {
 TEST(Resize, MaximiseAndMinimiseBecomeSystemCommandsBeforeTheirSizes) {
     HWND frame = CreateFrame();
     RegisterTestClass("TestOwned");
-    HWND tool = CreateWindowExA(WS_EX_TOOLWINDOW, "TestOwned", "", WS_POPUP | WS_CAPTION, 0, 0, 50, 50, frame,
-                                nullptr, Instance(), nullptr);
+    HWND tool = CreateWindowExA(WS_EX_TOOLWINDOW, "TestOwned", "", WS_POPUP | WS_CAPTION, 0, 0, 50,
+                                50, frame, nullptr, Instance(), nullptr);
     ShowWindow(frame, SW_SHOW);
     ShowWindow(tool, SW_SHOW);
     Drain();
@@ -307,7 +312,8 @@ TEST(Resize, MaximiseAndMinimiseBecomeSystemCommandsBeforeTheirSizes) {
     window->setWindowStates(Qt::WindowMinimized);
     PumpQtUntil([] { return Queued(WM_SIZE); });
     Drain();
-    EXPECT_EQ(MessagesOf(frame, {WM_SYSCOMMAND, WM_SIZE}), (std::vector<UINT>{WM_SYSCOMMAND, WM_SIZE}));
+    EXPECT_EQ(MessagesOf(frame, {WM_SYSCOMMAND, WM_SIZE}),
+              (std::vector<UINT>{WM_SYSCOMMAND, WM_SIZE}));
     EXPECT_EQ(Log().back().wParam, static_cast<WPARAM>(SIZE_MINIMIZED));
     EXPECT_TRUE(IsIconic(frame));
     EXPECT_FALSE(IsWindowVisible(tool));  // hidden with its owner
@@ -316,7 +322,8 @@ TEST(Resize, MaximiseAndMinimiseBecomeSystemCommandsBeforeTheirSizes) {
     window->setWindowStates(Qt::WindowNoState);
     PumpQtUntil([] { return Queued(WM_SIZE); });
     Drain();
-    ASSERT_EQ(MessagesOf(frame, {WM_SYSCOMMAND, WM_SIZE}), (std::vector<UINT>{WM_SYSCOMMAND, WM_SIZE}));
+    ASSERT_EQ(MessagesOf(frame, {WM_SYSCOMMAND, WM_SIZE}),
+              (std::vector<UINT>{WM_SYSCOMMAND, WM_SIZE}));
     EXPECT_FALSE(IsIconic(frame));
     EXPECT_TRUE(IsWindowVisible(tool));
 }
@@ -338,7 +345,7 @@ TEST(Resize, WmGetMinMaxInfoSetsTheMinimumSize) {
     wc.lpfnWndProc = MinimumProc;
     wc.lpszClassName = "Minimum";
     RegisterClassExA(&wc);
-    HWND frame = CreateWindowExA(0, "Minimum", "", WS_POPUP | WS_OVERLAPPEDWINDOW, 0, 0, 550, 300, nullptr,
-                                 nullptr, Instance(), nullptr);
+    HWND frame = CreateWindowExA(0, "Minimum", "", WS_POPUP | WS_OVERLAPPEDWINDOW, 0, 0, 550, 300,
+                                 nullptr, nullptr, Instance(), nullptr);
     EXPECT_EQ(WidgetOf(frame)->minimumSize(), QSize(100, 100));
 }

@@ -46,7 +46,9 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
 
 namespace platform {
 
-void SetWindowSurfaceHooks(const WindowSurfaceHooks& h) { hooks = h; }
+void SetWindowSurfaceHooks(const WindowSurfaceHooks& h) {
+    hooks = h;
+}
 
 HDC CreateWindowDC(HWND window, const RECT* clip) {
     auto dc = std::make_unique<StandInDC>();
@@ -61,7 +63,9 @@ HDC CreateWindowDC(HWND window, const RECT* clip) {
     return h;
 }
 
-void DeleteWindowDC(HDC dc) { dcs.erase(reinterpret_cast<std::uintptr_t>(dc)); }
+void DeleteWindowDC(HDC dc) {
+    dcs.erase(reinterpret_cast<std::uintptr_t>(dc));
+}
 
 HWND WindowFromWindowDC(HDC dc) {
     StandInDC* d = Find(dc);
@@ -71,8 +75,9 @@ HWND WindowFromWindowDC(HDC dc) {
 }  // namespace platform
 
 HGDIOBJ WINAPI GetStockObject(int i) {
-    return (i == NULL_PEN || i == 7) ? reinterpret_cast<HGDIOBJ>(std::uintptr_t{0x7000} + static_cast<unsigned>(i))
-                                     : nullptr;
+    return (i == NULL_PEN || i == 7)
+               ? reinterpret_cast<HGDIOBJ>(std::uintptr_t{0x7000} + static_cast<unsigned>(i))
+               : nullptr;
 }
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
@@ -104,7 +109,8 @@ BOOL WINAPI Rectangle(HDC dc, int left, int top, int right, int bottom) {
     bool fills = (brush & kBrushTag) != 0;
     if (fills) {
         COLORREF c = static_cast<COLORREF>(brush & 0xFFFFFF);
-        fill = (static_cast<std::uint32_t>(GetRValue(c)) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        fill =
+            (static_cast<std::uint32_t>(GetRValue(c)) << 16) | (GetGValue(c) << 8) | GetBValue(c);
     }
     // With a null pen the filled area is one pixel smaller on the far sides.
     int r = nullPen ? right - 1 : right;

@@ -2,12 +2,12 @@
 // runs outside CTest.
 #include "tests/platform/user/support.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
-#include <unistd.h>
 
 #include "platform/internal/surface.h"
 #include "platform/internal/window_bridge.h"
@@ -70,9 +70,12 @@ INT_PTR CALLBACK RecordingDialogProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return FALSE;
 }
 
-HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+HINSTANCE Instance() {
+    return GetModuleHandleA(nullptr);
+}
 
-void RegisterTestClass(const char* name, UINT style, HBRUSH background, LPCSTR menu, LPCSTR cursor) {
+void RegisterTestClass(const char* name, UINT style, HBRUSH background, LPCSTR menu,
+                       LPCSTR cursor) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = style;
@@ -87,8 +90,8 @@ void RegisterTestClass(const char* name, UINT style, HBRUSH background, LPCSTR m
 
 HWND CreateFrame(const char* className, DWORD style) {
     RegisterTestClass(className);
-    return CreateWindowExA(WS_EX_CONTROLPARENT, className, "Frame", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           550, 300, nullptr, nullptr, Instance(), nullptr);
+    return CreateWindowExA(WS_EX_CONTROLPARENT, className, "Frame", style, CW_USEDEFAULT,
+                           CW_USEDEFAULT, 550, 300, nullptr, nullptr, Instance(), nullptr);
 }
 
 void RunUntilIdle(HWND frame, HACCEL table) {
@@ -110,7 +113,9 @@ void RunUntilIdle(HWND frame, HACCEL table) {
     }
 }
 
-QWidget* WidgetOf(HWND window) { return platform::WidgetOfWindow(window); }
+QWidget* WidgetOf(HWND window) {
+    return platform::WidgetOfWindow(window);
+}
 
 void TypeKey(HWND window, int qtKey, Qt::KeyboardModifiers modifiers, const QString& text) {
     QWidget* w = WidgetOf(window);

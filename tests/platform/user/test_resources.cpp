@@ -118,8 +118,8 @@ const unsigned char bitmapBytes[] = {
 #include "tests/platform/user/bitmap_bytes.inc"
 };
 
-const unsigned char corruptBytes[] = {'B', 'M', 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0, 0x36, 0, 0, 0,
-                                      40,  0,   0,    0,    0xFF, 0xFF, 0xFF, 0x7F};
+const unsigned char corruptBytes[] = {'B', 'M', 0xFF, 0xFF, 0xFF, 0x7F, 0, 0,    0,    0,    0x36,
+                                      0,   0,   0,    40,   0,    0,    0, 0xFF, 0xFF, 0xFF, 0x7F};
 
 const BitmapResource bitmaps[] = {{kTestBitmap, bitmapBytes}, {kCorruptBitmap, corruptBytes}};
 
@@ -135,9 +135,17 @@ const T* ById(const T (&table)[N], int id) {
 
 }  // namespace
 
-const DialogTemplate* FindDialog(int id) { return ById(dialogs, id); }
-const MenuTemplate* FindMenu(int id) { return ById(menus, id); }
-const AcceleratorTemplate* FindAccelerators(int id) { return ById(accelerators, id); }
-const BitmapResource* FindBitmap(int id) { return ById(bitmaps, id); }
+const DialogTemplate* FindDialog(int id) {
+    return ById(dialogs, id);
+}
+const MenuTemplate* FindMenu(int id) {
+    return ById(menus, id);
+}
+const AcceleratorTemplate* FindAccelerators(int id) {
+    return ById(accelerators, id);
+}
+const BitmapResource* FindBitmap(int id) {
+    return ById(bitmaps, id);
+}
 
 }  // namespace platform::rc

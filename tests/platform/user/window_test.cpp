@@ -41,8 +41,9 @@ void RegisterWith(const char* name, WNDPROC proc) {
 
 HWND Child(HWND parent, int id, DWORD style = 0, DWORD ex = 0, int size = 100) {
     RegisterTestClass("TestChild", CS_HREDRAW | CS_VREDRAW, nullptr);
-    return CreateWindowExA(ex, "TestChild", "child", WS_CHILD | WS_VISIBLE | style, 0, 0, size, size, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
+    return CreateWindowExA(ex, "TestChild", "child", WS_CHILD | WS_VISIBLE | style, 0, 0, size,
+                           size, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           Instance(), nullptr);
 }
 
 }  // namespace
@@ -50,10 +51,12 @@ HWND Child(HWND parent, int id, DWORD style = 0, DWORD ex = 0, int size = 100) {
 TEST(WindowCreation, SendsMinMaxNcCreateCreateSizeMoveAndPassesTheCreationParameter) {
     RegisterWith("Recorded", CreateRecorder);
     int engine = 0;
-    HWND frame = CreateWindowExA(0, "Recorded", "Zembrix", WS_POPUP | WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, 550, 300, nullptr, nullptr, Instance(), &engine);
+    HWND frame =
+        CreateWindowExA(0, "Recorded", "Zembrix", WS_POPUP | WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 550, 300, nullptr, nullptr, Instance(), &engine);
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(MessagesOf(frame), (std::vector<UINT>{WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
+    EXPECT_EQ(MessagesOf(frame),
+              (std::vector<UINT>{WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
     EXPECT_EQ(created.param, &engine);
     EXPECT_EQ(created.cx, 550);
     EXPECT_EQ(created.cy, 300);
@@ -72,7 +75,8 @@ TEST(WindowCreation, SendsMinMaxNcCreateCreateSizeMoveAndPassesTheCreationParame
 
 TEST(WindowCreation, MinusOneFromWmCreateDestroysTheWindowAndReturnsNull) {
     RegisterWith("Refusing", RefusingProc);
-    HWND h = CreateWindowExA(0, "Refusing", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, Instance(), nullptr);
+    HWND h = CreateWindowExA(0, "Refusing", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                             Instance(), nullptr);
     EXPECT_EQ(h, nullptr);
     ASSERT_FALSE(Log().empty());
     HWND made = Log().front().hwnd;
@@ -82,29 +86,32 @@ TEST(WindowCreation, MinusOneFromWmCreateDestroysTheWindowAndReturnsNull) {
 }
 
 TEST(WindowCreation, FailsForUnknownClassesAndChildrenWithoutParent) {
-    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, Instance(), nullptr),
+    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                              Instance(), nullptr),
               nullptr);
     RegisterTestClass("Orphan");
-    EXPECT_EQ(CreateWindowExA(0, "Orphan", "", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, Instance(), nullptr),
+    EXPECT_EQ(CreateWindowExA(0, "Orphan", "", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, Instance(),
+                              nullptr),
               nullptr);
 }
 
-TEST(WindowDestruction, DestroysOwnedWindowsFirstThenWmDestroyParentFirstAndWmNcDestroyChildrenFirst) {
+TEST(WindowDestruction,
+     DestroysOwnedWindowsFirstThenWmDestroyParentFirstAndWmNcDestroyChildrenFirst) {
     HWND frame = CreateFrame();
     HWND a = Child(frame, 1);
     HWND a1 = Child(a, 11);
     HWND b = Child(frame, 2);
     RegisterTestClass("TestOwned");
-    HWND owned = CreateWindowExA(WS_EX_TOOLWINDOW, "TestOwned", "", WS_POPUP | WS_CAPTION, 0, 0, 50, 50, frame,
-                                 nullptr, Instance(), nullptr);
+    HWND owned = CreateWindowExA(WS_EX_TOOLWINDOW, "TestOwned", "", WS_POPUP | WS_CAPTION, 0, 0, 50,
+                                 50, frame, nullptr, Instance(), nullptr);
     ASSERT_TRUE(owned && a && a1 && b);
     EXPECT_EQ(GetWindow(owned, GW_OWNER), frame);
     EXPECT_EQ(GetParent(a1), a);
     Log().clear();
     ASSERT_TRUE(DestroyWindow(frame));
     std::vector<std::pair<HWND, UINT>> expected = {
-        {owned, WM_DESTROY}, {owned, WM_NCDESTROY}, {frame, WM_DESTROY},  {a, WM_DESTROY},
-        {a1, WM_DESTROY},    {b, WM_DESTROY},       {a1, WM_NCDESTROY},   {a, WM_NCDESTROY},
+        {owned, WM_DESTROY}, {owned, WM_NCDESTROY}, {frame, WM_DESTROY}, {a, WM_DESTROY},
+        {a1, WM_DESTROY},    {b, WM_DESTROY},       {a1, WM_NCDESTROY},  {a, WM_NCDESTROY},
         {b, WM_NCDESTROY},   {frame, WM_NCDESTROY}};
     EXPECT_EQ(Sequence({WM_DESTROY, WM_NCDESTROY}), expected);
     for (HWND h : {frame, a, a1, b, owned}) {
@@ -163,10 +170,11 @@ TEST(WindowGeometry, BorderAndClientEdgeTakeOneAndTwoPixelsOnEachSide) {
 }
 
 TEST(WindowGeometry, ClassMenuBarTakesTheTopOfTheFramesWindowRectangle) {
-    RegisterTestClass("MenuFrame", CS_HREDRAW | CS_VREDRAW, reinterpret_cast<HBRUSH>(COLOR_MENU + 1),
-                      MAKEINTRESOURCEA(103));
-    HWND frame = CreateWindowExA(0, "MenuFrame", "Zembrix", WS_POPUP | WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, 550, 300, nullptr, nullptr, Instance(), nullptr);
+    RegisterTestClass("MenuFrame", CS_HREDRAW | CS_VREDRAW,
+                      reinterpret_cast<HBRUSH>(COLOR_MENU + 1), MAKEINTRESOURCEA(103));
+    HWND frame =
+        CreateWindowExA(0, "MenuFrame", "Zembrix", WS_POPUP | WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 550, 300, nullptr, nullptr, Instance(), nullptr);
     ASSERT_NE(GetMenu(frame), nullptr);
     RECT window;
     RECT client;
@@ -183,8 +191,8 @@ TEST(WindowGeometry, ClassMenuBarTakesTheTopOfTheFramesWindowRectangle) {
 
 TEST(WindowGeometry, SizesAreKeptWithinSixteenBits) {
     RegisterTestClass("Huge");
-    HWND h = CreateWindowExA(0, "Huge", "", WS_POPUP, -100000, 0, 100000, 70000, nullptr, nullptr, Instance(),
-                             nullptr);
+    HWND h = CreateWindowExA(0, "Huge", "", WS_POPUP, -100000, 0, 100000, 70000, nullptr, nullptr,
+                             Instance(), nullptr);
     RECT r;
     GetWindowRect(h, &r);
     EXPECT_EQ(r.left, -32768);
@@ -248,7 +256,8 @@ TEST(WindowClasses, RegistrationRejectsDuplicatesAndBadSizesAndUnregisterWaitsFo
     wc.cbSize = 3;
     EXPECT_EQ(RegisterClassExA(&wc), 0);
     EXPECT_EQ(RegisterClassExA(nullptr), 0);
-    HWND h = CreateWindowExA(0, "once", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, Instance(), nullptr);
+    HWND h =
+        CreateWindowExA(0, "once", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, Instance(), nullptr);
     ASSERT_NE(h, nullptr);  // class names compare without case
     EXPECT_FALSE(UnregisterClassA("Once", Instance()));
     DestroyWindow(h);
@@ -261,6 +270,7 @@ TEST(WindowClasses, CursorsComeFromTheSystem) {
     EXPECT_NE(LoadCursorA(nullptr, IDC_ARROW), LoadCursorA(nullptr, IDC_CROSS));
     EXPECT_EQ(LoadCursorA(Instance(), "Custom"), nullptr);
     RegisterTestClass("Cross", 0, nullptr, nullptr, IDC_CROSS);
-    HWND h = CreateWindowExA(0, "Cross", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, Instance(), nullptr);
+    HWND h = CreateWindowExA(0, "Cross", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, Instance(),
+                             nullptr);
     EXPECT_EQ(WidgetOf(h)->cursor().shape(), Qt::CrossCursor);
 }

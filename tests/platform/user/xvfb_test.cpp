@@ -35,8 +35,8 @@ QPoint Centre(HWND h) {
 }  // namespace
 
 int main() {
-    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kPlainDialog), nullptr,
-                                     DialogProc, 0);
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kPlainDialog),
+                                     nullptr, DialogProc, 0);
     if (!dialog || !IsWindowVisible(dialog)) {
         std::fprintf(stderr, "xvfb test: no dialog\n");
         return 1;
@@ -46,8 +46,9 @@ int main() {
     // xdotool's "type" takes the rest of its command line: the click on the
     // button is a second run, started when the first has ended.
     QProcess input;
-    input.start("xdotool", QStringList{"mousemove", "--sync", QString::number(edit.x()), QString::number(edit.y()),
-                                       "click", "1", "sleep", "0.3", "type", "--delay", "30", "4711"});
+    input.start("xdotool", QStringList{"mousemove", "--sync", QString::number(edit.x()),
+                                       QString::number(edit.y()), "click", "1", "sleep", "0.3",
+                                       "type", "--delay", "30", "4711"});
     bool second = false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     MSG msg;
@@ -56,7 +57,8 @@ int main() {
             input.waitForFinished(20);  // bounded poll while xdotool works
             if (!second && input.state() == QProcess::NotRunning) {
                 second = true;
-                input.start("xdotool", QStringList{"sleep", "0.3", "mousemove", "--sync", QString::number(button.x()),
+                input.start("xdotool", QStringList{"sleep", "0.3", "mousemove", "--sync",
+                                                   QString::number(button.x()),
                                                    QString::number(button.y()), "click", "1"});
             }
             continue;
