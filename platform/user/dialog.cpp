@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 
 #include "platform/rc/resource_tables.h"
 #include "platform/user/internal.h"
@@ -272,79 +273,89 @@ LRESULT WINAPI DefDlgProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
 
 HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC proc,
                                LPARAM param) {
-    pu::S();
-    const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
-    if (!t) {
+    // Out of memory gives the failure result Win32 gives, not an exception.
+    try {
+        pu::S();
+        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
+        if (!t) {
+            return nullptr;
+        }
+        return pu::CreateFromTemplate(*t, instance, parent, proc, param, false);
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    return pu::CreateFromTemplate(*t, instance, parent, proc, param, false);
 }
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC proc,
                                LPARAM param) {
-    pu::S();
-    if (parent && !pu::Find(parent)) {
-        return 0;
-    }
-    const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
-    if (!t) {
-        return -1;
-    }
-    HWND dialog = pu::CreateFromTemplate(*t, instance, parent, proc, param, true);
-    if (!dialog) {
-        return -1;
-    }
-    pu::Window* owner = pu::TopLevelOf(pu::Find(parent));
-    HWND ownerHandle = owner ? owner->handle : nullptr;
-    bool disabled = false;
-    if (owner && IsWindowEnabled(ownerHandle)) {
-        EnableWindow(ownerHandle, FALSE);
-        disabled = true;
-    }
-    if (pu::Window* d = pu::Find(dialog)) {
-        d->modalOwner = disabled ? ownerHandle : nullptr;
-    }
-    ReleaseCapture();
-    pu::Window* d = pu::Find(dialog);
-    if (d && !d->dialogEnded) {
-        ShowWindow(dialog, SW_SHOWNORMAL);
-    }
-    // Our own loop, as Windows runs one: messages for other windows are
-    // dispatched too, so tool windows the owner does not disable still work.
-    INT_PTR result = 0;
-    MSG msg;
-    while ((d = pu::Find(dialog)) != nullptr && !d->dialogEnded) {
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
+    // Out of memory gives the failure result Win32 gives, not an exception.
+    try {
+        pu::S();
+        if (parent && !pu::Find(parent)) {
+            return 0;
         }
-        if (got < 0) {
-            break;
+        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
+        if (!t) {
+            return -1;
         }
-        if (!IsDialogMessageA(dialog, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+        HWND dialog = pu::CreateFromTemplate(*t, instance, parent, proc, param, true);
+        if (!dialog) {
+            return -1;
         }
-    }
-    if ((d = pu::Find(dialog)) != nullptr) {
-        result = d->dialogResult;
-        if (d->modalOwner) {
-            d->modalOwner = nullptr;
+        pu::Window* owner = pu::TopLevelOf(pu::Find(parent));
+        HWND ownerHandle = owner ? owner->handle : nullptr;
+        bool disabled = false;
+        if (owner && IsWindowEnabled(ownerHandle)) {
+            EnableWindow(ownerHandle, FALSE);
+            disabled = true;
+        }
+        if (pu::Window* d = pu::Find(dialog)) {
+            d->modalOwner = disabled ? ownerHandle : nullptr;
+        }
+        ReleaseCapture();
+        pu::Window* d = pu::Find(dialog);
+        if (d && !d->dialogEnded) {
+            ShowWindow(dialog, SW_SHOWNORMAL);
+        }
+        // Our own loop, as Windows runs one: messages for other windows are
+        // dispatched too, so tool windows the owner does not disable still work.
+        INT_PTR result = 0;
+        MSG msg;
+        while ((d = pu::Find(dialog)) != nullptr && !d->dialogEnded) {
+            BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+            if (got == 0) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            if (got < 0) {
+                break;
+            }
+            if (!IsDialogMessageA(dialog, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        if ((d = pu::Find(dialog)) != nullptr) {
+            result = d->dialogResult;
+            if (d->modalOwner) {
+                d->modalOwner = nullptr;
+            } else {
+                disabled = false;  // EndDialog gave the owner back already
+            }
         } else {
-            disabled = false;  // EndDialog gave the owner back already
+            result = -1;
         }
-    } else {
-        result = -1;
+        if (disabled && pu::Find(ownerHandle)) {
+            EnableWindow(ownerHandle, TRUE);
+        }
+        if (pu::Window* o = pu::Find(ownerHandle)) {
+            pu::ActivateWindow(o);
+        }
+        DestroyWindow(dialog);
+        return result;
+    } catch (const std::bad_alloc&) {
+        return -1;
     }
-    if (disabled && pu::Find(ownerHandle)) {
-        EnableWindow(ownerHandle, TRUE);
-    }
-    if (pu::Window* o = pu::Find(ownerHandle)) {
-        pu::ActivateWindow(o);
-    }
-    DestroyWindow(dialog);
-    return result;
 }
 
 BOOL WINAPI EndDialog(HWND h, INT_PTR result) {

@@ -5,6 +5,9 @@
 // Leaves out: building menus at run time (CreateMenu, AppendMenu, ...),
 // TrackPopupMenu, WM_INITMENUPOPUP, WM_MENUSELECT, owner-drawn items, and
 // accelerators for characters (entries without FVIRTKEY match WM_CHAR only).
+#include <cstdlib>
+#include <new>
+
 #include "platform/rc/resource_tables.h"
 #include "platform/user/internal.h"
 
@@ -115,21 +118,26 @@ MenuItem* FindMenuItem(HMENU menu, UINT id, HMENU* owner) {
 namespace pu = platform::user;
 
 HMENU WINAPI LoadMenuA(HINSTANCE, LPCSTR name) {
-    pu::S();
-    if (!IS_INTRESOURCE(name)) {
-        if (!name || name[0] != '#') {
+    // Out of memory gives the failure result Win32 gives, not an exception.
+    try {
+        pu::S();
+        if (!IS_INTRESOURCE(name)) {
+            if (!name || name[0] != '#') {
+                return nullptr;
+            }
+            name = MAKEINTRESOURCEA(std::atoi(name + 1));
+        }
+        const platform::rc::MenuTemplate* t =
+            platform::rc::FindMenu(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+        if (!t) {
             return nullptr;
         }
-        name = MAKEINTRESOURCEA(std::atoi(name + 1));
-    }
-    const platform::rc::MenuTemplate* t =
-        platform::rc::FindMenu(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
-    if (!t) {
+        HMENU menu = pu::NewMenu();
+        pu::ReadItems(menu, t->items, 0);
+        return menu;
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    HMENU menu = pu::NewMenu();
-    pu::ReadItems(menu, t->items, 0);
-    return menu;
 }
 
 BOOL WINAPI DestroyMenu(HMENU menu) {
@@ -213,16 +221,21 @@ BOOL WINAPI DrawMenuBar(HWND h) {
 }
 
 HACCEL WINAPI CreateAcceleratorTableA(LPACCEL entries, int count) {
-    pu::State& s = pu::S();
-    if (!entries || count <= 0) {
+    // Out of memory gives the failure result Win32 gives, not an exception.
+    try {
+        pu::State& s = pu::S();
+        if (!entries || count <= 0) {
+            return nullptr;
+        }
+        auto table = std::make_unique<pu::AcceleratorTable>();
+        table->entries.assign(entries, entries + count);
+        HACCEL h = reinterpret_cast<HACCEL>(s.nextHandle);
+        s.nextHandle += 4;
+        s.accelerators.emplace(reinterpret_cast<std::uintptr_t>(h), std::move(table));
+        return h;
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    auto table = std::make_unique<pu::AcceleratorTable>();
-    table->entries.assign(entries, entries + count);
-    HACCEL h = reinterpret_cast<HACCEL>(s.nextHandle);
-    s.nextHandle += 4;
-    s.accelerators.emplace(reinterpret_cast<std::uintptr_t>(h), std::move(table));
-    return h;
 }
 
 HACCEL WINAPI LoadAcceleratorsA(HINSTANCE, LPCSTR name) {

@@ -11,6 +11,7 @@
 #include <QCursor>
 #include <QTimer>
 #include <algorithm>
+#include <new>
 
 #include "platform/internal/surface.h"
 #include "platform/user/internal.h"
@@ -414,16 +415,21 @@ LRESULT WINAPI SendMessageA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 BOOL WINAPI PostMessageA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (h && !pu::Find(h)) {
+    // Out of memory gives the failure result Win32 gives, not an exception.
+    try {
+        if (h && !pu::Find(h)) {
+            return FALSE;
+        }
+        pu::QueuedMessage e;
+        e.msg.hwnd = h;
+        e.msg.message = message;
+        e.msg.wParam = wParam;
+        e.msg.lParam = lParam;
+        pu::Enqueue(e);
+        return TRUE;
+    } catch (const std::bad_alloc&) {
         return FALSE;
     }
-    pu::QueuedMessage e;
-    e.msg.hwnd = h;
-    e.msg.message = message;
-    e.msg.wParam = wParam;
-    e.msg.lParam = lParam;
-    pu::Enqueue(e);
-    return TRUE;
 }
 
 void WINAPI PostQuitMessage(int code) {
@@ -522,45 +528,50 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
 }
 
 BOOL WINAPI InvalidateRect(HWND h, const RECT* rect, BOOL erase) {
-    pu::State& s = pu::S();
-    if (!h) {
-        std::vector<HWND> all;
-        for (auto& [value, w] : s.windows) {
-            all.push_back(w->handle);
-        }
-        for (HWND each : all) {
-            InvalidateRect(each, nullptr, erase);
-        }
-        return TRUE;
-    }
-    pu::Window* w = pu::Find(h);
-    if (!w) {
-        return FALSE;
-    }
-    if (!pu::HasSurface(*w)) {
-        if (w->widget) {
-            w->widget->update();
-        }
-        return TRUE;
-    }
-    QRect client(QPoint(0, 0), pu::ClientRectInWindow(*w).size());
-    QRect r = client;
-    if (rect) {
-        if (rect->right <= rect->left || rect->bottom <= rect->top) {
+    // Out of memory gives the failure result Win32 gives, not an exception.
+    try {
+        pu::State& s = pu::S();
+        if (!h) {
+            std::vector<HWND> all;
+            for (auto& [value, w] : s.windows) {
+                all.push_back(w->handle);
+            }
+            for (HWND each : all) {
+                InvalidateRect(each, nullptr, erase);
+            }
             return TRUE;
         }
-        r = QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)) &
-            client;
-    }
-    if (r.isEmpty()) {
+        pu::Window* w = pu::Find(h);
+        if (!w) {
+            return FALSE;
+        }
+        if (!pu::HasSurface(*w)) {
+            if (w->widget) {
+                w->widget->update();
+            }
+            return TRUE;
+        }
+        QRect client(QPoint(0, 0), pu::ClientRectInWindow(*w).size());
+        QRect r = client;
+        if (rect) {
+            if (rect->right <= rect->left || rect->bottom <= rect->top) {
+                return TRUE;
+            }
+            r = QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)) &
+                client;
+        }
+        if (r.isEmpty()) {
+            return TRUE;
+        }
+        w->update += r;
+        if (erase) {
+            w->erase = true;
+        }
+        pu::ScheduleForeignDrain();
         return TRUE;
+    } catch (const std::bad_alloc&) {
+        return FALSE;
     }
-    w->update += r;
-    if (erase) {
-        w->erase = true;
-    }
-    pu::ScheduleForeignDrain();
-    return TRUE;
 }
 
 BOOL WINAPI ValidateRect(HWND h, const RECT* rect) {

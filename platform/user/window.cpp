@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 
 #include "platform/rc/resource_tables.h"
 #include "platform/user/internal.h"
@@ -383,30 +384,36 @@ using platform::user::Window;
 using platform::user::WindowClass;
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc) {
-    State& s = S();
-    if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpfnWndProc || !wc->lpszClassName ||
-        IS_INTRESOURCE(wc->lpszClassName) || !*wc->lpszClassName || FindClass(wc->lpszClassName)) {
+    // Out of memory gives the failure result Win32 gives, not an exception.
+    try {
+        State& s = S();
+        if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpfnWndProc || !wc->lpszClassName ||
+            IS_INTRESOURCE(wc->lpszClassName) || !*wc->lpszClassName ||
+            FindClass(wc->lpszClassName)) {
+            return 0;
+        }
+        auto c = std::make_unique<WindowClass>();
+        c->name = wc->lpszClassName;
+        c->atom = s.nextAtom++;
+        c->style = wc->style;
+        c->proc = wc->lpfnWndProc;
+        c->instance = wc->hInstance;
+        c->cursor = wc->hCursor;
+        c->background = wc->hbrBackground;
+        c->windowExtra = std::clamp(wc->cbWndExtra, 0, 40);
+        if (wc->lpszMenuName) {
+            if (IS_INTRESOURCE(wc->lpszMenuName)) {
+                c->menuId = static_cast<int>(reinterpret_cast<ULONG_PTR>(wc->lpszMenuName));
+            } else {
+                c->menuName = wc->lpszMenuName;
+            }
+        }
+        ATOM atom = c->atom;
+        s.classes.push_back(std::move(c));
+        return atom;
+    } catch (const std::bad_alloc&) {
         return 0;
     }
-    auto c = std::make_unique<WindowClass>();
-    c->name = wc->lpszClassName;
-    c->atom = s.nextAtom++;
-    c->style = wc->style;
-    c->proc = wc->lpfnWndProc;
-    c->instance = wc->hInstance;
-    c->cursor = wc->hCursor;
-    c->background = wc->hbrBackground;
-    c->windowExtra = std::clamp(wc->cbWndExtra, 0, 40);
-    if (wc->lpszMenuName) {
-        if (IS_INTRESOURCE(wc->lpszMenuName)) {
-            c->menuId = static_cast<int>(reinterpret_cast<ULONG_PTR>(wc->lpszMenuName));
-        } else {
-            c->menuName = wc->lpszMenuName;
-        }
-    }
-    ATOM atom = c->atom;
-    s.classes.push_back(std::move(c));
-    return atom;
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE) {
@@ -548,12 +555,17 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR name, DWORD style, int x, int y,
                             int cx, int cy, HWND parent, HMENU menu, HINSTANCE instance,
                             LPVOID param) {
-    WindowClass* cls = FindClass(className);
-    if (!cls || cls->kind == ClassKind::Dialog) {
+    // Out of memory gives the failure result Win32 gives, not an exception.
+    try {
+        WindowClass* cls = FindClass(className);
+        if (!cls || cls->kind == ClassKind::Dialog) {
+            return nullptr;
+        }
+        return CreateWindowInternal(exStyle, cls, name, style, x, y, cx, cy, parent, menu, instance,
+                                    param);
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    return CreateWindowInternal(exStyle, cls, name, style, x, y, cx, cy, parent, menu, instance,
-                                param);
 }
 
 BOOL WINAPI DestroyWindow(HWND h) {
@@ -805,6 +817,11 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
     }
     if (!(flags & SWP_NOZORDER) && (after == HWND_TOP || after == HWND_TOPMOST) && w->widget) {
         w->widget->raise();
+    }
+    if (!(w->style & WS_CHILD) && w->widget && w->widget->isVisible()) {
+        // Painted at once: a window moved while a computation holds the
+        // thread would otherwise wait for its expose.
+        w->widget->repaint();
     }
     if (flags & SWP_SHOWWINDOW) {
         ShowWindow(h, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);

@@ -23,6 +23,17 @@ HWND frame;
 HWND view;
 HWND tool;
 int failures = 0;
+
+// A static object that destroys its window after WinMain has returned, as
+// the program's tool windows do: the layer must still be there.
+struct LateWindow {
+    HWND window = nullptr;
+    ~LateWindow() {
+        if (window && !DestroyWindow(window)) {
+            std::_Exit(3);
+        }
+    }
+} late;
 bool painted = false;
 
 void Check(bool ok, const char* what) {
@@ -181,6 +192,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int) {
     INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&init);
     tool = CreateDialogParamA(instance, MAKEINTRESOURCEA(107), frame, ToolProc, 0);
+    late.window = CreateDialogParamA(instance, MAKEINTRESOURCEA(107), nullptr, ToolProc, 0);
     ShowWindow(frame, SW_SHOW);
     HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(105));
     if (commandLine && std::strstr(commandLine, "--self-test")) {

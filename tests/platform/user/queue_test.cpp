@@ -349,3 +349,26 @@ TEST(Resize, WmGetMinMaxInfoSetsTheMinimumSize) {
                                  nullptr, nullptr, Instance(), nullptr);
     EXPECT_EQ(WidgetOf(frame)->minimumSize(), QSize(100, 100));
 }
+
+TEST(Input, KeysTypedDuringAComputationGoToTheWidgetThatHasTheFocusWhenTheyAreHandedOut) {
+    HWND frame = CreateFrame();
+    ShowWindow(frame, SW_SHOW);
+    HWND first = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, frame,
+                                 reinterpret_cast<HMENU>(1), Instance(), nullptr);
+    HWND second = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 30, 80, 20, frame,
+                                  reinterpret_cast<HMENU>(2), Instance(), nullptr);
+    SetFocus(first);
+    Drain();
+    TypeKey(first, Qt::Key_X, Qt::NoModifier, "x");
+    SetFocus(second);  // the computation moved the focus meanwhile
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    char text[4];
+    GetWindowTextA(second, text, sizeof text);
+    EXPECT_STREQ(text, "x");
+    GetWindowTextA(first, text, sizeof text);
+    EXPECT_STREQ(text, "");
+}
