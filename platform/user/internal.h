@@ -165,6 +165,7 @@ struct State {
     int foreignModalDepth = 0;
     bool drainScheduled = false;
     int loopDepth = 0;  // GetMessageA/PeekMessageA calls on the stack
+    int waitDepth = 0;  // ShowWindow waiting for an exposure: no procedure may run
     bool commonControls = false;
 
     std::unique_ptr<QTimer> burstTimer;

@@ -200,6 +200,12 @@ void Drain() {
     if (s.foreignModalDepth == 0) {
         return;
     }
+    if (s.waitDepth > 0) {
+        // Not from inside the layer's own pumping: try again shortly.
+        s.drainScheduled = true;
+        QTimer::singleShot(10, qApp, [] { Drain(); });
+        return;
+    }
     // The foreign box's own loop stands in for the program's: our windows
     // keep working while it is up, as under a Win32 modal box.
     for (int i = 0; i < 1000; ++i) {

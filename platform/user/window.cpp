@@ -127,6 +127,12 @@ void WaitUntilShown(HWND h) {
     // Pumps without user input and without calling any window procedure:
     // what Qt reports meanwhile is only queued. Bounded by about 2 s.
     w->waitingForShow = true;
+    State& s = S();
+    ++s.waitDepth;
+    struct Leave {
+        State& s;
+        ~Leave() { --s.waitDepth; }
+    } leave{s};
     QTimer tick;
     tick.start(10);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);

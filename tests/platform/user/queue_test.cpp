@@ -372,3 +372,26 @@ TEST(Input, KeysTypedDuringAComputationGoToTheWidgetThatHasTheFocusWhenTheyAreHa
     GetWindowTextA(first, text, sizeof text);
     EXPECT_STREQ(text, "");
 }
+
+TEST(ForeignModal, OurWindowsKeepWorkingInsideAForeignBoxsLoopAndTheOwnerIsDisabledMeanwhile) {
+    HWND frame = CreateFrame();
+    RegisterTestClass("TestOwned");
+    HWND tool = CreateWindowExA(WS_EX_TOOLWINDOW, "TestOwned", "", WS_POPUP | WS_CAPTION, 0, 0, 50,
+                                50, frame, nullptr, Instance(), nullptr);
+    ShowWindow(frame, SW_SHOW);
+    ShowWindow(tool, SW_SHOW);
+    Drain();
+    Log().clear();
+    platform::BeginForeignModal(tool);
+    platform::BeginForeignModal(tool);  // nested boxes
+    EXPECT_FALSE(IsWindowEnabled(tool));
+    EXPECT_TRUE(IsWindowEnabled(frame));
+    PostMessageA(frame, WM_USER, 0, 0);
+    // Qt's loop of the box runs; it hands our messages to our windows.
+    EXPECT_TRUE(PumpQtUntil([frame] { return !MessagesOf(frame, {WM_USER}).empty(); }));
+    platform::EndForeignModal(tool);
+    EXPECT_FALSE(IsWindowEnabled(tool));
+    platform::EndForeignModal(tool);
+    EXPECT_TRUE(IsWindowEnabled(tool));
+    EXPECT_EQ(platform::WidgetOfWindow(nullptr), nullptr);
+}
