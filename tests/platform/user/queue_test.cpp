@@ -395,3 +395,16 @@ TEST(ForeignModal, OurWindowsKeepWorkingInsideAForeignBoxsLoopAndTheOwnerIsDisab
     EXPECT_TRUE(IsWindowEnabled(tool));
     EXPECT_EQ(platform::WidgetOfWindow(nullptr), nullptr);
 }
+
+TEST(Resize, AnyInputEndsARunningBurstAndItsExitComesFirst) {
+    HWND frame = CreateFrame();
+    ShowWindow(frame, SW_SHOW);
+    Drain();
+    Log().clear();
+    WidgetOf(frame)->windowHandle()->resize(580, 310);
+    EXPECT_TRUE(PumpQtUntil([] { return Queued(WM_SIZE); }));
+    TypeKey(frame, Qt::Key_A, Qt::NoModifier, "a");
+    Drain();
+    EXPECT_EQ(MessagesOf(frame, {WM_SIZING, WM_SIZE, WM_EXITSIZEMOVE, WM_KEYDOWN}),
+              (std::vector<UINT>{WM_SIZING, WM_SIZE, WM_EXITSIZEMOVE, WM_KEYDOWN}));
+}

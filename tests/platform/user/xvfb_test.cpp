@@ -41,6 +41,15 @@ int main() {
         std::fprintf(stderr, "xvfb test: no dialog\n");
         return 1;
     }
+    // Dialog units come out as offscreen: the font is loaded by name at a
+    // fixed pixel size.
+    RECT unit{0, 0, 4, 8};
+    MapDialogRect(dialog, &unit);
+    if (unit.right != 6 || unit.bottom != 12) {
+        std::fprintf(stderr, "xvfb test: base units %ld x %ld\n", static_cast<long>(unit.right),
+                     static_cast<long>(unit.bottom));
+        return 1;
+    }
     QPoint edit = Centre(GetDlgItem(dialog, kPlainEdit));
     QPoint button = Centre(GetDlgItem(dialog, kPlainGo));
     // xdotool's "type" takes the rest of its command line: the click on the
