@@ -128,7 +128,11 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override {
-        if (opening_ || activeAction()) {
+        // Hovering highlights an action without opening it; only an open
+        // popup means the menu is entered already.
+        QAction* active = activeAction();
+        bool open = active && active->menu() && active->menu()->isVisible();
+        if (opening_ || open) {
             QMenuBar::mousePressEvent(e);
             return;
         }
