@@ -110,6 +110,8 @@ void OnSizingEvent(HWND frame, SizingEvent event, LPARAM lParam) {
     }
 }
 
+}  // namespace
+
 void TearDown(HACCEL accelerators, FractalEngine& engine) {
     if (g_frame != nullptr) {
         HWND frame = g_frame;
@@ -123,8 +125,6 @@ void TearDown(HACCEL accelerators, FractalEngine& engine) {
     TheCoordinatesWindow().Destroy();
     engine.Reset();
 }
-
-}  // namespace
 
 HWND FrameWindow() {
     return g_frame;
@@ -245,7 +245,8 @@ LRESULT CALLBACK MainWindowProc(HWND frame, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(frame, message, wParam, lParam);
 }
 
-int RunZembrix(HINSTANCE instance) {
+bool StartUp(HINSTANCE instance, FractalEngine& engine, HACCEL& accelerators) {
+    accelerators = nullptr;
     SetEngineLocator(EngineOfFrame);
     RenderServices services;
     services.makeProgress = [] { return std::make_unique<ProgressWindow>(); };
@@ -253,17 +254,19 @@ int RunZembrix(HINSTANCE instance) {
     SetRenderServices(services);
 
     if (!RegisterWindowClasses(instance)) {
-        return -1;
+        return false;
     }
-    FractalEngine engine;
     if (!CreateMainWindow(instance, engine)) {
         engine.Reset();
-        return -1;
+        return false;
     }
     TheColorsWindow().Create(g_frame);
     TheCoordinatesWindow().Create(g_frame, engine.region, engine.iterationLimit);
-    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    return true;
+}
 
+void RunMessageLoop(HACCEL accelerators) {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (accelerators != nullptr && g_frame != nullptr &&
@@ -277,6 +280,15 @@ int RunZembrix(HINSTANCE instance) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+int RunZembrix(HINSTANCE instance) {
+    FractalEngine engine;
+    HACCEL accelerators = nullptr;
+    if (!StartUp(instance, engine, accelerators)) {
+        return -1;
+    }
+    RunMessageLoop(accelerators);
     TearDown(accelerators, engine);
     return 0;
 }

@@ -26,6 +26,18 @@ HWND FrameWindow();
 
 LRESULT CALLBACK MainWindowProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Start-up: the classes, the frame and its first picture, the two tool
+// windows, the accelerators (null when they cannot be loaded). False when the
+// classes or the frame could not be made; the engine is then reset.
+bool StartUp(HINSTANCE instance, FractalEngine& engine, HACCEL& accelerators);
+
+// The message loop, until the quit message.
+void RunMessageLoop(HACCEL accelerators);
+
+// Tear-down after the loop: the frame (if it still exists), the accelerators,
+// the tool windows, the engine's buffer.
+void TearDown(HACCEL accelerators, FractalEngine& engine);
+
 // The whole run: start-up, message loop, tear-down. 0 after a normal end, -1
 // when start-up fails.
 int RunZembrix(HINSTANCE instance);
