@@ -44,10 +44,10 @@ void FitSelectionToAspect(std::int32_t width, std::int32_t height, Selection& se
     }
     const double w = width;
     const double h = height;
-    // The differences are formed in 64 bits: two 32-bit coordinates can be
-    // 2^32 apart, which a 32-bit subtraction would overflow.
-    const double dx = static_cast<double>(std::int64_t{selection.right} - selection.left);
-    const double dy = static_cast<double>(std::int64_t{selection.bottom} - selection.top);
+    // The differences are formed in doubles, where they are exact: two 32-bit
+    // coordinates can be 2^32 apart, which a 32-bit subtraction would overflow.
+    const double dx = static_cast<double>(selection.right) - static_cast<double>(selection.left);
+    const double dy = static_cast<double>(selection.bottom) - static_cast<double>(selection.top);
     const double ratio = dx / dy;
     const double aspect = w / h;
     if (ratio == aspect || std::isunordered(ratio, aspect)) {
@@ -59,8 +59,9 @@ void FitSelectionToAspect(std::int32_t width, std::int32_t height, Selection& se
         if (!IsConvertible(newDy) || !IsConvertible(shift)) {
             return;
         }
-        const std::int64_t top = selection.top + static_cast<std::int64_t>(shift);
-        const std::int64_t bottom = top + static_cast<std::int64_t>(newDy);
+        // Both are within +-2^30, so the truncations fit 32 bits.
+        const std::int64_t top = std::int64_t{selection.top} + static_cast<std::int32_t>(shift);
+        const std::int64_t bottom = top + static_cast<std::int32_t>(newDy);
         if (top < INT32_MIN || bottom > INT32_MAX) {
             return;
         }
@@ -72,8 +73,8 @@ void FitSelectionToAspect(std::int32_t width, std::int32_t height, Selection& se
         if (!IsConvertible(newDx) || !IsConvertible(shift)) {
             return;
         }
-        const std::int64_t left = selection.left + static_cast<std::int64_t>(shift);
-        const std::int64_t right = left + static_cast<std::int64_t>(newDx);
+        const std::int64_t left = std::int64_t{selection.left} + static_cast<std::int32_t>(shift);
+        const std::int64_t right = left + static_cast<std::int32_t>(newDx);
         if (left < INT32_MIN || right > INT32_MAX) {
             return;
         }
@@ -105,10 +106,10 @@ std::optional<Region> RescaleRegion(const SizingSnapshot& snapshot, std::int32_t
         return std::nullopt;
     }
     const Region& s = snapshot.region;
-    // Pixel differences are integer subtractions, formed in 64 bits so that no
+    // Pixel differences, formed in doubles where they are exact, so that no
     // pair of 32-bit sizes can overflow them.
-    const double growPixelsX = static_cast<double>(std::int64_t{width} - snapshot.width);
-    const double growPixelsY = static_cast<double>(std::int64_t{height} - snapshot.height);
+    const double growPixelsX = static_cast<double>(width) - static_cast<double>(snapshot.width);
+    const double growPixelsY = static_cast<double>(height) - static_cast<double>(snapshot.height);
 
     const double spanX = s.X2 - s.X1;
     const double unitsX = spanX / snapshot.width;

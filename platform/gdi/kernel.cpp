@@ -447,6 +447,69 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     return TRUE;
 }
 
+// Replaces a file by another as Windows does: the replacement takes the
+// replaced file's name and keeps its permission bits (what Windows keeps of
+// the attributes and ACL). The replaced file must exist; no backup is made.
+BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName,
+                         LPCSTR lpBackupFileName, DWORD dwReplaceFlags, LPVOID lpExclude,
+                         LPVOID lpReserved) {
+    (void)dwReplaceFlags;
+    if (lpReplacedFileName == nullptr || lpReplacementFileName == nullptr ||
+        lpBackupFileName != nullptr || lpExclude != nullptr || lpReserved != nullptr) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (Fails(platform::FaultSite::FileMove, ERROR_ACCESS_DENIED))
+        return FALSE;
+    struct stat replaced;
+    if (::stat(lpReplacedFileName, &replaced) != 0 || !S_ISREG(replaced.st_mode)) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return FALSE;
+    }
+    if (::chmod(lpReplacementFileName, replaced.st_mode & 07777) != 0) {
+        lastError = ErrorOfErrno(errno, lpReplacementFileName);
+        return FALSE;
+    }
+    if (std::rename(lpReplacementFileName, lpReplacedFileName) != 0) {
+        lastError = ErrorOfErrno(errno, lpReplacedFileName);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The file's path with every symbolic link resolved. Returns the length
+// without the terminator, or the size needed (terminator included) when the
+// buffer is too small, or 0 on failure.
+DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
+                                       DWORD dwFlags) {
+    (void)dwFlags;
+    const int fd = DescriptorOf(hFile);
+    if (fd < 0) {
+        lastError = ERROR_INVALID_HANDLE;
+        return 0;
+    }
+    char link[64];
+    std::snprintf(link, sizeof(link), "/proc/self/fd/%d", fd);
+    char resolved[4096];
+    const ssize_t n = ::readlink(link, resolved, sizeof(resolved) - 1);
+    if (n <= 0) {
+        lastError = ERROR_NOT_SUPPORTED;
+        return 0;
+    }
+    const auto length = static_cast<DWORD>(n);
+    if (lpszFilePath == nullptr || cchFilePath <= length) {
+        lastError = ERROR_NOT_ENOUGH_MEMORY;
+        return length + 1;
+    }
+    std::memcpy(lpszFilePath, resolved, length);
+    lpszFilePath[length] = '\0';
+    return length;
+}
+
+DWORD WINAPI GetCurrentProcessId(void) {
+    return static_cast<DWORD>(::getpid());
+}
+
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     if (lpModuleName == nullptr)
         return kInstance;

@@ -1,0 +1,447 @@
+// The system control classes on Qt widgets: EDIT (QLineEdit), BUTTON
+// (QPushButton; owner-drawn buttons paint their surface through WM_DRAWITEM),
+// STATIC (QLabel: text with its alignments, SS_BITMAP from the bitmap
+// resource) and msctls_progress32 (QProgressBar). The window model holds the
+// state; the widget shows it, and a change shows at once.
+//
+// Leaves out: multi-line edits, check boxes, radio buttons, group boxes,
+// icons, edit notifications (EN_*), WM_CTLCOLOR* colours, vertical and
+// marquee progress bars.
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/internal/surface.h"
+#include "platform/rc/resource_tables.h"
+#include "platform/user/internal.h"
+
+namespace platform::user {
+namespace {
+
+LRESULT TextMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SETTEXT: {
+            auto* text = reinterpret_cast<LPCSTR>(lParam);
+            SetControlText(w, text ? text : "");
+            return TRUE;
+        }
+        case WM_GETTEXT: {
+            auto* buffer = reinterpret_cast<LPSTR>(lParam);
+            if (!buffer || wParam == 0) {
+                return 0;
+            }
+            std::string text = ControlText(w);
+            std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
+            std::memcpy(buffer, text.data(), n);
+            buffer[n] = '\0';
+            return static_cast<LRESULT>(n);
+        }
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(ControlText(w).size());
+        default:
+            return -1;
+    }
+}
+
+bool IsTextMessage(UINT m) {
+    return m == WM_SETTEXT || m == WM_GETTEXT || m == WM_GETTEXTLENGTH;
+}
+
+// The key of a message: the one Qt reported, or for a message the program
+// made up, one built from its virtual key.
+KeyRecord KeyOf(WPARAM vk) {
+    State& s = S();
+    if (s.hasDispatchKey && VirtualKeyFromQt(s.dispatchKey) == static_cast<int>(vk)) {
+        return s.dispatchKey;
+    }
+    KeyRecord k;
+    if (vk >= 'A' && vk <= 'Z') {
+        k.qtKey = Qt::Key_A + static_cast<int>(vk - 'A');
+    } else if (vk >= '0' && vk <= '9') {
+        k.qtKey = Qt::Key_0 + static_cast<int>(vk - '0');
+    } else {
+        switch (vk) {
+            case VK_SPACE:
+                k.qtKey = Qt::Key_Space;
+                break;
+            case VK_RETURN:
+                k.qtKey = Qt::Key_Return;
+                break;
+            case VK_BACK:
+                k.qtKey = Qt::Key_Backspace;
+                break;
+            case VK_DELETE:
+                k.qtKey = Qt::Key_Delete;
+                break;
+            case VK_LEFT:
+                k.qtKey = Qt::Key_Left;
+                break;
+            case VK_RIGHT:
+                k.qtKey = Qt::Key_Right;
+                break;
+            case VK_UP:
+                k.qtKey = Qt::Key_Up;
+                break;
+            case VK_DOWN:
+                k.qtKey = Qt::Key_Down;
+                break;
+            case VK_HOME:
+                k.qtKey = Qt::Key_Home;
+                break;
+            case VK_END:
+                k.qtKey = Qt::Key_End;
+                break;
+            default:
+                k.qtKey = 0;
+                break;
+        }
+    }
+    if (GetKeyState(VK_SHIFT) < 0) {
+        k.modifiers |= Qt::ShiftModifier;
+    }
+    if (GetKeyState(VK_CONTROL) < 0) {
+        k.modifiers |= Qt::ControlModifier;
+    }
+    return k;
+}
+
+void DrawOwnerItem(HWND h) {
+    Window* w = Find(h);
+    if (!w) {
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    if ((w = Find(h)) == nullptr) {
+        EndPaint(h, &ps);
+        return;
+    }
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ODT_BUTTON;
+    dis.CtlID = static_cast<UINT>(w->id);
+    dis.itemAction = ODA_DRAWENTIRE;
+    dis.itemState = (w->style & WS_DISABLED) ? ODS_DISABLED : 0;
+    if (GetFocus() == h) {
+        dis.itemState |= ODS_FOCUS;
+    }
+    dis.hwndItem = h;
+    // The whole item, not only the invalid part: the DC of the item draws
+    // anywhere in the button.
+    dis.hDC = platform::CreateWindowDC(h, nullptr);
+    GetClientRect(h, &dis.rcItem);
+    HWND parent = w->parent;
+    SendMessageA(parent, WM_DRAWITEM, static_cast<WPARAM>(dis.CtlID),
+                 reinterpret_cast<LPARAM>(&dis));
+    if (dis.hDC) {
+        platform::DeleteWindowDC(dis.hDC);
+    }
+    (void)dc;
+    EndPaint(h, &ps);
+    if (Window* again = Find(h); again && again->widget) {
+        RepaintControl(*again);
+    }
+}
+
+}  // namespace
+
+void LoadStaticBitmap(Window& w, int resourceId) {
+    const rc::BitmapResource* bitmap = rc::FindBitmap(resourceId);
+    auto* label = dynamic_cast<QLabel*>(w.widget.data());
+    if (!bitmap || !label || bitmap->fileBytes.empty() ||
+        bitmap->fileBytes.size() > 64u * 1024 * 1024) {
+        return;
+    }
+    QImage image;
+    if (!image.loadFromData(bitmap->fileBytes.data(), static_cast<int>(bitmap->fileBytes.size()),
+                            "BMP") ||
+        image.isNull() || image.width() > 32767 || image.height() > 32767) {
+        return;
+    }
+    label->setPixmap(QPixmap::fromImage(image));
+    // An SS_BITMAP static takes the size of its bitmap.
+    QRect r = w.rect;
+    r.setSize(image.size());
+    ApplyGeometry(w, r, false);
+}
+
+void RegisterProgressClass() {
+    RegisterBuiltInClass(PROGRESS_CLASSA, ClassKind::Progress, ProgressProc, 0, nullptr, 0);
+}
+
+void RegisterSystemClasses() {
+    RegisterBuiltInClass("#32770", ClassKind::Dialog, DialogWindowProc, CS_SAVEBITS,
+                         reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(COLOR_BTNFACE + 1)),
+                         static_cast<int>(DWLP_USER + sizeof(LONG_PTR)));
+    RegisterBuiltInClass("EDIT", ClassKind::Edit, EditProc, CS_DBLCLKS, nullptr, 0);
+    RegisterBuiltInClass("BUTTON", ClassKind::Button, ButtonProc, CS_DBLCLKS, nullptr, 0);
+    RegisterBuiltInClass("STATIC", ClassKind::Static, StaticProc, 0, nullptr, 0);
+}
+
+LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* w = Find(h);
+    if (!w) {
+        return 0;
+    }
+    if (IsTextMessage(message)) {
+        return TextMessage(*w, message, wParam, lParam);
+    }
+    auto* edit = dynamic_cast<QLineEdit*>(w->widget.data());
+    switch (message) {
+        case WM_NCCREATE:
+            DefWindowProcA(h, message, wParam, lParam);
+            if ((w = Find(h)) != nullptr) {
+                SetControlText(*w, w->text);
+                if (edit) {
+                    edit->setMaxLength(30000);  // the Win32 default limit
+                }
+            }
+            return TRUE;
+        case WM_GETDLGCODE:
+            return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            ReplayKey(*w, KeyOf(wParam), message == WM_KEYDOWN);
+            return 0;
+        case WM_CHAR:
+            InsertCharacter(*w, static_cast<char>(wParam));
+            return 0;
+        case EM_SETSEL:
+            if (edit) {
+                int length = static_cast<int>(edit->text().size());
+                int start = static_cast<int>(wParam);
+                int end = static_cast<int>(lParam);
+                if (start < 0) {
+                    edit->deselect();
+                    return 0;
+                }
+                if (end < 0 || end > length) {
+                    end = length;
+                }
+                start = std::min(start, length);
+                edit->setSelection(std::min(start, end), std::abs(end - start));
+            }
+            return 0;
+        case EM_GETSEL: {
+            int start = edit && edit->hasSelectedText() ? edit->selectionStart()
+                        : edit                          ? edit->cursorPosition()
+                                                        : 0;
+            int end = edit && edit->hasSelectedText()
+                          ? start + static_cast<int>(edit->selectedText().size())
+                          : start;
+            if (wParam) {
+                *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(start);
+            }
+            if (lParam) {
+                *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(end);
+            }
+            return MAKELRESULT(start, end);
+        }
+        case EM_LIMITTEXT:
+            if (edit) {
+                edit->setMaxLength(wParam == 0 ? 32767
+                                               : static_cast<int>(std::min<WPARAM>(wParam, 32767)));
+            }
+            return 0;
+        case EM_GETLIMITTEXT:
+            return edit ? edit->maxLength() : 0;
+        case EM_SETREADONLY:
+            if (wParam) {
+                w->style |= ES_READONLY;
+            } else {
+                w->style &= ~static_cast<DWORD>(ES_READONLY);
+            }
+            UpdateWidgetFromModel(*w);
+            return TRUE;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* w = Find(h);
+    if (!w) {
+        return 0;
+    }
+    if (IsTextMessage(message)) {
+        return TextMessage(*w, message, wParam, lParam);
+    }
+    DWORD type = w->style & BS_TYPEMASK;
+    auto* button = dynamic_cast<QPushButton*>(w->widget.data());
+    switch (message) {
+        case WM_NCCREATE:
+            DefWindowProcA(h, message, wParam, lParam);
+            if ((w = Find(h)) != nullptr && type != BS_OWNERDRAW) {
+                SetControlText(*w, w->text);
+            }
+            return TRUE;
+        case WM_GETDLGCODE:
+            switch (type) {
+                case BS_PUSHBUTTON:
+                    return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+                case BS_DEFPUSHBUTTON:
+                    return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+                case BS_GROUPBOX:
+                    return DLGC_STATIC;
+                default:
+                    return DLGC_BUTTON;
+            }
+        case WM_PAINT:
+            if (type == BS_OWNERDRAW) {
+                DrawOwnerItem(h);
+                return 0;
+            }
+            return DefWindowProcA(h, message, wParam, lParam);
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            // Space presses and releases the button; the click comes as
+            // WM_COMMAND through the queue.
+            if (wParam == VK_SPACE) {
+                ReplayKey(*w, KeyOf(wParam), message == WM_KEYDOWN);
+            }
+            return 0;
+        case BM_CLICK:
+            if (button && button->isEnabled()) {
+                button->click();
+            }
+            return 0;
+        case BM_SETSTYLE:
+            w->style =
+                (w->style & ~static_cast<DWORD>(0xFFFF)) | (static_cast<DWORD>(wParam) & 0xFFFF);
+            if (lParam) {
+                InvalidateRect(h, nullptr, TRUE);
+            }
+            return 0;
+        case BM_GETSTATE:
+            return button && button->isDown() ? 0x0004 : 0;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK StaticProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* w = Find(h);
+    if (!w) {
+        return 0;
+    }
+    if (IsTextMessage(message)) {
+        return TextMessage(*w, message, wParam, lParam);
+    }
+    switch (message) {
+        case WM_NCCREATE: {
+            auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+            if ((w->style & SS_TYPEMASK) == SS_BITMAP) {
+                // The bitmap's resource id: an ordinal or "#109".
+                int id = -1;
+                if (cs && cs->lpszName && IS_INTRESOURCE(cs->lpszName)) {
+                    id = static_cast<int>(reinterpret_cast<ULONG_PTR>(cs->lpszName));
+                } else if (cs && cs->lpszName && cs->lpszName[0] == '#') {
+                    id = std::atoi(cs->lpszName + 1);
+                }
+                if (id >= 0) {
+                    LoadStaticBitmap(*w, id);
+                }
+                return TRUE;
+            }
+            DefWindowProcA(h, message, wParam, lParam);
+            if ((w = Find(h)) != nullptr) {
+                UpdateWidgetFromModel(*w);
+                SetControlText(*w, w->text);
+            }
+            return TRUE;
+        }
+        case WM_GETDLGCODE:
+            return DLGC_STATIC;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK ProgressProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* w = Find(h);
+    if (!w) {
+        return 0;
+    }
+    auto* bar = dynamic_cast<QProgressBar*>(w->widget.data());
+    auto show = [w, bar] {
+        if (bar) {
+            bar->setRange(w->rangeLow, std::max(w->rangeLow, w->rangeHigh));
+            bar->setValue(w->position);
+        }
+        RepaintControl(*w);
+    };
+    auto clampPosition = [w] {
+        int low = std::min(w->rangeLow, w->rangeHigh);
+        int high = std::max(w->rangeLow, w->rangeHigh);
+        w->position = std::clamp(w->position, low, high);
+    };
+    switch (message) {
+        case PBM_SETRANGE:
+        case PBM_SETRANGE32: {
+            LRESULT previous = MAKELRESULT(w->rangeLow, w->rangeHigh);
+            if (message == PBM_SETRANGE) {
+                w->rangeLow = LOWORD(lParam);
+                w->rangeHigh = HIWORD(lParam);
+            } else {
+                w->rangeLow = static_cast<int>(wParam);
+                w->rangeHigh = static_cast<int>(lParam);
+            }
+            clampPosition();
+            show();
+            return previous;
+        }
+        case PBM_SETPOS: {
+            LRESULT previous = w->position;
+            w->position = static_cast<int>(wParam);
+            clampPosition();
+            show();
+            return previous;
+        }
+        case PBM_DELTAPOS: {
+            LRESULT previous = w->position;
+            w->position += static_cast<int>(wParam);
+            clampPosition();
+            show();
+            return previous;
+        }
+        case PBM_SETSTEP: {
+            LRESULT previous = w->step;
+            w->step = static_cast<int>(wParam);
+            return previous;
+        }
+        case PBM_STEPIT: {
+            LRESULT previous = w->position;
+            w->position += w->step;
+            int high = std::max(w->rangeLow, w->rangeHigh);
+            if (w->position > high) {
+                w->position = std::min(w->rangeLow, w->rangeHigh) + (w->position - high);
+            }
+            clampPosition();
+            show();
+            return previous;
+        }
+        case PBM_GETPOS:
+            return w->position;
+        case PBM_GETRANGE:
+            return wParam ? w->rangeLow : w->rangeHigh;
+        default:
+            return DefWindowProcA(h, message, wParam, lParam);
+    }
+}
+
+}  // namespace platform::user
+
+BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
+    if (!init || init->dwSize != sizeof(INITCOMMONCONTROLSEX)) {
+        return FALSE;
+    }
+    if (init->dwICC & (ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES)) {
+        platform::user::RegisterProgressClass();
+    }
+    return TRUE;
+}

@@ -1,0 +1,896 @@
+// The Qt side of the window layer: the widgets that show windows (a host for
+// windows that paint themselves, QLineEdit, QPushButton, QLabel and
+// QProgressBar for the controls, QMenuBar for the menu bar) and the filter
+// that turns Qt input into queued messages. Nothing here calls a window
+// procedure: what Qt reports is queued for the next GetMessageA.
+//
+// Leaves out: keyboard access to the menu bar (Alt, F10, mnemonics), the
+// caption double-click (the window manager keeps it), WM_NCHITTEST, cursors
+// other than the arrow and the cross-hair.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QWindow>
+#include <algorithm>
+
+#include "platform/user/internal.h"
+
+namespace platform::user {
+namespace {
+
+const char* const kHandleProperty = "zembrixHwnd";
+
+// Widgets belong to their Qt parent, top-level ones to the window model,
+// which deletes them in DestroyWindow; this hands the new object over.
+template <class T, class... Args>
+T* MakeOwned(Args&&... args) {
+    return std::make_unique<T>(std::forward<Args>(args)...).release();
+}
+const char* const kOursProperty = "zembrixWindow";
+
+void Mark(QWidget* widget, HWND h) {
+    widget->setProperty(kHandleProperty,
+                        QVariant::fromValue<qulonglong>(reinterpret_cast<std::uintptr_t>(h)));
+}
+
+WPARAM MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+    WPARAM keys = 0;
+    if (buttons & Qt::LeftButton) {
+        keys |= MK_LBUTTON;
+    }
+    if (buttons & Qt::RightButton) {
+        keys |= MK_RBUTTON;
+    }
+    if (buttons & Qt::MiddleButton) {
+        keys |= MK_MBUTTON;
+    }
+    if (modifiers & Qt::ShiftModifier) {
+        keys |= MK_SHIFT;
+    }
+    if (modifiers & Qt::ControlModifier) {
+        keys |= MK_CONTROL;
+    }
+    return keys;
+}
+
+ShowState StateOf(Qt::WindowStates states) {
+    if (states & Qt::WindowMinimized) {
+        return ShowState::Minimized;
+    }
+    if (states & Qt::WindowMaximized) {
+        return ShowState::Maximized;
+    }
+    return ShowState::Normal;
+}
+
+bool SizePending(HWND h) {
+    for (const QueuedMessage& e : S().queue) {
+        if (e.msg.hwnd == h && e.msg.message == WM_SIZE && e.applyGeometry) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void EnqueueSize(HWND h, bool widgetGeometry, const QRect& geometry) {
+    QueuedMessage e;
+    e.msg.hwnd = h;
+    e.msg.message = WM_SIZE;
+    e.applyGeometry = true;
+    e.useWidgetGeometry = widgetGeometry;
+    e.geometry = geometry;
+    Enqueue(e);
+}
+
+void EnqueueSysCommand(HWND h, WPARAM command, bool applyState, ShowState state) {
+    QueuedMessage e;
+    e.msg.hwnd = h;
+    e.msg.message = WM_SYSCOMMAND;
+    e.msg.wParam = command;
+    e.applyState = applyState;
+    e.state = state;
+    Enqueue(e);
+}
+
+// Owned windows are hidden while their owner is minimised and come back
+// with it, as Windows hides owned pop-ups.
+void HideOwned(HWND owner, bool hide) {
+    for (auto& [value, w] : S().windows) {
+        if (w->owner != owner || !w->widget) {
+            continue;
+        }
+        if (hide && (w->style & WS_VISIBLE)) {
+            w->style &= ~WS_VISIBLE;
+            w->hiddenWithOwner = true;
+            w->widget->hide();
+        } else if (!hide && w->hiddenWithOwner) {
+            w->hiddenWithOwner = false;
+            w->style |= WS_VISIBLE;
+            w->widget->show();
+        }
+    }
+}
+
+class MenuBar : public QMenuBar {
+public:
+    MenuBar(HWND frame, QWidget* parent) : QMenuBar(parent), frame_(frame) {
+        setNativeMenuBar(false);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        // Hovering highlights an action without opening it; only an open
+        // popup means the menu is entered already.
+        QAction* active = activeAction();
+        bool open = active && active->menu() && active->menu()->isVisible();
+        if (opening_ || open) {
+            QMenuBar::mousePressEvent(e);
+            return;
+        }
+        // Entering the menu bar goes through the program's loop, so that
+        // WM_INITMENU reaches it before a popup shows.
+        QPoint g = e->globalPosition().toPoint();
+        QueuedMessage m;
+        m.msg.hwnd = frame_;
+        m.msg.message = WM_NCLBUTTONDOWN;
+        m.msg.wParam = HTMENU;
+        m.msg.lParam = MAKELPARAM(static_cast<short>(g.x()), static_cast<short>(g.y()));
+        m.modifiers = e->modifiers();
+        m.buttons = e->buttons();
+        PostInput(m);
+        e->accept();
+    }
+
+public:
+    HWND frame_;
+    bool opening_ = false;
+};
+
+class HostWidget : public QWidget {
+public:
+    HostWidget(HWND h, QWidget* parent) : QWidget(parent), handle_(h) {
+        Mark(this, h);
+        setMouseTracking(true);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    MenuBar* menuBar = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        Window* w = Find(handle_);
+        if (!w) {
+            return;
+        }
+        QPainter p(this);
+        QRect client = ClientRectInWindow(*w);
+        QRect all = rect();
+        int inset = client.left();
+        QColor face = ToQColor(SystemColour(COLOR_BTNFACE));
+        if (inset > 0) {
+            // Simple flat borders: one dark line for WS_BORDER, a sunken
+            // edge for the client and static edges.
+            p.fillRect(all, face);
+            QRect r = all.adjusted(0, client.top() - inset, 0, 0);
+            if (w->style & WS_BORDER) {
+                p.setPen(ToQColor(SystemColour(COLOR_WINDOWFRAME)));
+                p.drawRect(r.adjusted(0, 0, -1, -1));
+                r.adjust(1, 1, -1, -1);
+            }
+            if (w->exStyle & WS_EX_CLIENTEDGE) {
+                p.setPen(ToQColor(SystemColour(COLOR_BTNSHADOW)));
+                p.drawLine(r.topLeft(), r.topRight());
+                p.drawLine(r.topLeft(), r.bottomLeft());
+                p.setPen(ToQColor(SystemColour(COLOR_BTNHIGHLIGHT)));
+                p.drawLine(r.bottomLeft(), r.bottomRight());
+                p.drawLine(r.topRight(), r.bottomRight());
+                r.adjust(1, 1, -1, -1);
+                p.setPen(ToQColor(SystemColour(COLOR_3DDKSHADOW)));
+                p.drawLine(r.topLeft(), r.topRight());
+                p.drawLine(r.topLeft(), r.bottomLeft());
+                p.setPen(ToQColor(SystemColour(COLOR_3DLIGHT)));
+                p.drawLine(r.bottomLeft(), r.bottomRight());
+                p.drawLine(r.topRight(), r.bottomRight());
+                r.adjust(1, 1, -1, -1);
+            }
+            if (w->exStyle & WS_EX_STATICEDGE) {
+                p.setPen(ToQColor(SystemColour(COLOR_BTNSHADOW)));
+                p.drawLine(r.topLeft(), r.topRight());
+                p.drawLine(r.topLeft(), r.bottomLeft());
+                p.setPen(ToQColor(SystemColour(COLOR_BTNHIGHLIGHT)));
+                p.drawLine(r.bottomLeft(), r.bottomRight());
+                p.drawLine(r.topRight(), r.bottomRight());
+            }
+        }
+        if (!w->surface.isNull()) {
+            QRect target = e->rect() & client;
+            p.drawImage(target, w->surface, target.translated(-client.topLeft()));
+        } else {
+            p.fillRect(e->rect() & client, face);
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* e) override { Post(e, Down(e->button())); }
+    void mouseReleaseEvent(QMouseEvent* e) override { Post(e, Down(e->button()) + 1); }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        Window* w = Find(handle_);
+        bool doubleClicks = w && w->windowClass && (w->windowClass->style & CS_DBLCLKS);
+        Post(e, Down(e->button()) + (doubleClicks ? 2 : 0));
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { Post(e, WM_MOUSEMOVE); }
+
+    void resizeEvent(QResizeEvent* e) override {
+        QWidget::resizeEvent(e);
+        if (menuBar) {
+            menuBar->setGeometry(0, 0, width(), menuBar->sizeHint().height());
+        }
+        Window* w = Find(handle_);
+        if (!w || (w->style & WS_CHILD) || !e->spontaneous() || w->waitingForShow) {
+            return;
+        }
+        SyncState();
+        if ((w = Find(handle_)) == nullptr || geometry().size() == w->rect.size()) {
+            return;
+        }
+        if (w->reportedState != ShowState::Normal || w->showState != w->reportedState) {
+            if (!SizePending(handle_)) {
+                EnqueueSize(handle_, true, QRect());
+            }
+            return;
+        }
+        // A finished resize from the window manager: one step of a border
+        // drag. Windows announces the drag, then each size.
+        if (!w->inSizeBurst) {
+            w->inSizeBurst = true;
+            QueuedMessage enter;
+            enter.msg.hwnd = handle_;
+            enter.msg.message = WM_ENTERSIZEMOVE;
+            Enqueue(enter);
+            QueuedMessage sizing;
+            sizing.msg.hwnd = handle_;
+            sizing.msg.message = WM_SIZING;
+            sizing.msg.wParam = WMSZ_BOTTOMRIGHT;
+            sizing.hasSizing = true;
+            QRect g = geometry();
+            sizing.sizing = RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+            Enqueue(sizing);
+        }
+        EnqueueSize(handle_, false, geometry());
+        ExtendSizeBurst(*w);
+    }
+
+    void moveEvent(QMoveEvent* e) override {
+        QWidget::moveEvent(e);
+        Window* w = Find(handle_);
+        if (w && !(w->style & WS_CHILD) && e->spontaneous()) {
+            w->rect.moveTopLeft(geometry().topLeft());
+        }
+    }
+
+    void changeEvent(QEvent* e) override {
+        QWidget::changeEvent(e);
+        if (e->type() == QEvent::WindowStateChange) {
+            SyncState();
+        } else if (e->type() == QEvent::ActivationChange && isActiveWindow()) {
+            S().active = handle_;
+        }
+    }
+
+    void closeEvent(QCloseEvent* e) override {
+        e->ignore();
+        if (Find(handle_)) {
+            EndSizeBurst();
+            EnqueueSysCommand(handle_, SC_CLOSE, false, ShowState::Normal);
+        }
+    }
+
+private:
+    static UINT Down(Qt::MouseButton b) {
+        switch (b) {
+            case Qt::RightButton:
+                return WM_RBUTTONDOWN;
+            case Qt::MiddleButton:
+                return WM_MBUTTONDOWN;
+            default:
+                return WM_LBUTTONDOWN;
+        }
+    }
+
+    void SyncState() {
+        Window* w = Find(handle_);
+        if (!w || (w->style & WS_CHILD)) {
+            return;
+        }
+        // The window's own state is current before the widget hears of it,
+        // so a resize that belongs to a maximise is seen as one.
+        ShowState now = StateOf(windowHandle() ? windowHandle()->windowStates() : windowState());
+        ShowState before = w->reportedState;
+        if (now == before) {
+            return;
+        }
+        w->reportedState = now;
+        if (now == w->showState) {
+            return;  // the program asked for it through ShowWindow
+        }
+        EndSizeBurst();
+        WPARAM command = now == ShowState::Minimized   ? SC_MINIMIZE
+                         : now == ShowState::Maximized ? SC_MAXIMIZE
+                                                       : SC_RESTORE;
+        EnqueueSysCommand(handle_, command, true, now);
+        if (now == ShowState::Minimized) {
+            EnqueueSize(handle_, true, QRect());
+            HideOwned(handle_, true);
+        } else {
+            if (before == ShowState::Minimized) {
+                HideOwned(handle_, false);
+            }
+            EnqueueSize(handle_, true, QRect());
+        }
+    }
+
+    void Post(QMouseEvent* e, UINT message) {
+        State& s = S();
+        Window* w = Find(handle_);
+        if (!w) {
+            return;
+        }
+        bool captured = Find(s.capture) != nullptr;
+        HWND target = captured ? s.capture : handle_;
+        Window* t = Find(target);
+        if (!t || !t->widget) {
+            return;
+        }
+        QPoint local = t->widget->mapFromGlobal(e->globalPosition().toPoint()) -
+                       ClientRectInWindow(*t).topLeft();
+        if (!captured &&
+            !ClientRectInWindow(*t).contains(local + ClientRectInWindow(*t).topLeft())) {
+            return;  // the non-client area: borders take no input here
+        }
+        QueuedMessage m;
+        m.msg.hwnd = target;
+        m.msg.message = message;
+        m.msg.wParam = MouseKeys(e->buttons(), e->modifiers());
+        m.msg.lParam = MAKELPARAM(static_cast<short>(std::clamp(local.x(), -32768, 32767)),
+                                  static_cast<short>(std::clamp(local.y(), -32768, 32767)));
+        m.modifiers = e->modifiers();
+        m.buttons = e->buttons();
+        PostInput(m);
+    }
+
+    HWND handle_;
+};
+
+class EditWidget : public QLineEdit {
+public:
+    EditWidget(HWND h, QWidget* parent) : QLineEdit(parent) {
+        Mark(this, h);
+        setFocusPolicy(Qt::StrongFocus);
+        setContextMenuPolicy(Qt::NoContextMenu);
+    }
+};
+
+class ButtonWidget : public QPushButton {
+public:
+    ButtonWidget(HWND h, QWidget* parent) : QPushButton(parent), handle_(h) {
+        Mark(this, h);
+        setAutoDefault(false);
+        setFocusPolicy(Qt::StrongFocus);
+        QObject::connect(this, &QPushButton::clicked, this, [this] { Notify(); });
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        Window* w = Find(handle_);
+        if (!w || (w->style & BS_TYPEMASK) != BS_OWNERDRAW) {
+            QPushButton::paintEvent(e);
+            return;
+        }
+        // Owner-drawn: only what the program drew, no look of our own.
+        QPainter p(this);
+        if (!w->surface.isNull()) {
+            p.drawImage(e->rect(), w->surface, e->rect());
+        }
+    }
+
+private:
+    void Notify() {
+        Window* w = Find(handle_);
+        if (!w) {
+            return;
+        }
+        QueuedMessage m;
+        m.msg.hwnd = w->parent;
+        m.msg.message = WM_COMMAND;
+        m.msg.wParam = MAKEWPARAM(w->id, BN_CLICKED);
+        m.msg.lParam = reinterpret_cast<LPARAM>(handle_);
+        Enqueue(m);
+    }
+
+    HWND handle_;
+};
+
+class StaticWidget : public QLabel {
+public:
+    StaticWidget(HWND h, QWidget* parent) : QLabel(parent) {
+        Mark(this, h);
+        setTextFormat(Qt::PlainText);
+    }
+};
+
+class ProgressWidget : public QProgressBar {
+public:
+    ProgressWidget(HWND h, QWidget* parent) : QProgressBar(parent) {
+        Mark(this, h);
+        setTextVisible(false);
+        setRange(0, 100);
+        setValue(0);
+    }
+};
+
+class InputFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* e) override {
+        State& s = S();
+        switch (e->type()) {
+            case QEvent::ShortcutOverride:
+                if (!s.replaying && Ours(object)) {
+                    e->accept();  // no Qt shortcut takes a key meant for our loop
+                    return true;
+                }
+                return false;
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+                if (s.replaying || !Ours(object)) {
+                    return false;
+                }
+                return Key(static_cast<QWidget*>(object), static_cast<QKeyEvent*>(e));
+            case QEvent::InputMethod:
+                if (s.replaying || !Ours(object)) {
+                    return false;
+                }
+                Compose(static_cast<QWidget*>(object), static_cast<QInputMethodEvent*>(e));
+                return true;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+                if (Ours(object)) {
+                    EndSizeBurst();
+                }
+                return false;
+            default:
+                return false;
+        }
+    }
+
+private:
+    static bool Ours(QObject* object) {
+        auto* widget = qobject_cast<QWidget*>(object);
+        return widget && IsOurWidget(widget);
+    }
+
+    static bool Key(QWidget* widget, QKeyEvent* k) {
+        bool press = k->type() == QEvent::KeyPress;
+        if (!press && k->isAutoRepeat()) {
+            return true;  // X11 reports each repeat as a release and a press
+        }
+        HWND target = HandleOfWidget(widget);
+        if (!target) {
+            return false;
+        }
+        KeyRecord key;
+        key.qtKey = k->key();
+        key.modifiers = k->modifiers();
+        key.text = press ? k->text() : QString();
+        key.nativeScanCode = k->nativeScanCode();
+        key.nativeVirtualKey = k->nativeVirtualKey();
+        key.nativeModifiers = k->nativeModifiers();
+        key.autoRepeat = k->isAutoRepeat();
+        int vk = VirtualKeyFromQt(key);
+        bool alt = k->modifiers().testFlag(Qt::AltModifier);
+        if (vk == VK_MENU) {
+            alt = press;
+        }
+        bool system = alt || vk == VK_F10;
+        QueuedMessage m;
+        m.msg.hwnd = target;
+        m.msg.message =
+            press ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+        m.msg.wParam = static_cast<WPARAM>(vk);
+        DWORD scan = (k->nativeScanCode() > 8 ? k->nativeScanCode() - 8 : 0) & 0xFF;
+        DWORD lp = 1 | (scan << 16);
+        if (alt) {
+            lp |= 1u << 29;
+        }
+        if (!press || k->isAutoRepeat()) {
+            lp |= 1u << 30;  // the key was down before
+        }
+        if (!press) {
+            lp |= 1u << 31;
+        }
+        m.msg.lParam = static_cast<LPARAM>(lp);
+        m.modifiers = k->modifiers();
+        m.hasKey = true;
+        m.key = key;
+        PostInput(m);
+        return true;
+    }
+
+    static void Compose(QWidget* widget, QInputMethodEvent* e) {
+        HWND target = HandleOfWidget(widget);
+        std::string text = AnsiFromQString(e->commitString());
+        for (char c : text) {
+            QueuedMessage m;
+            m.msg.hwnd = target;
+            m.msg.message = WM_CHAR;
+            m.msg.wParam = static_cast<unsigned char>(c);
+            m.msg.lParam = 1;
+            PostInput(m);
+        }
+    }
+};
+
+Qt::Alignment StaticAlignment(const Window& w) {
+    DWORD type = w.style & SS_TYPEMASK;
+    Qt::Alignment a = Qt::AlignTop;
+    if (type == SS_CENTER) {
+        a |= Qt::AlignHCenter;
+    } else if (type == SS_RIGHT || (w.exStyle & WS_EX_RIGHT)) {
+        a |= Qt::AlignRight;
+    } else {
+        a |= Qt::AlignLeft;
+    }
+    if (w.style & SS_CENTERIMAGE) {
+        a = (a & ~Qt::AlignTop) | Qt::AlignVCenter;
+    }
+    return a;
+}
+
+QString WithoutPrefix(const std::string& text, bool noPrefix) {
+    QString q = QStringFromAnsi(text);
+    if (noPrefix) {
+        return q;
+    }
+    QString out;
+    for (qsizetype i = 0; i < q.size(); ++i) {
+        if (q[i] == '&' && i + 1 < q.size()) {
+            ++i;
+        }
+        out += q[i];
+    }
+    return out;
+}
+
+void AddItems(QMenu* qmenu, QMenuBar* bar, HMENU handle, HWND frame);
+
+void AddItem(QMenu* qmenu, QMenuBar* bar, HMENU handle, std::size_t index, HWND frame) {
+    Menu* menu = FindMenu(handle);
+    const MenuItem& item = menu->items[index];
+    if (item.flags & MF_SEPARATOR) {
+        if (qmenu) {
+            qmenu->addSeparator();
+        }
+        return;
+    }
+    QString text = QStringFromAnsi(item.text);
+    QAction* action = nullptr;
+    if (item.popup && FindMenu(item.popup)) {
+        QMenu* sub = qmenu ? qmenu->addMenu(text) : bar->addMenu(text);
+        AddItems(sub, nullptr, item.popup, frame);
+        action = sub->menuAction();
+    } else {
+        action = qmenu ? qmenu->addAction(text) : bar->addAction(text);
+        UINT id = item.id;
+        QObject::connect(action, &QAction::triggered, action, [frame, id] {
+            QueuedMessage m;
+            m.msg.hwnd = frame;
+            m.msg.message = WM_COMMAND;
+            m.msg.wParam = MAKEWPARAM(id, 0);
+            Enqueue(m);
+        });
+    }
+    action->setProperty("zembrixMenu",
+                        QVariant::fromValue<qulonglong>(reinterpret_cast<std::uintptr_t>(handle)));
+    action->setProperty("zembrixIndex", QVariant::fromValue<qulonglong>(index));
+    action->setCheckable((item.flags & MF_CHECKED) != 0 || !item.popup);
+    action->setChecked((item.flags & MF_CHECKED) != 0);
+    action->setEnabled(!(item.flags & (MF_GRAYED | MF_DISABLED)));
+}
+
+void AddItems(QMenu* qmenu, QMenuBar* bar, HMENU handle, HWND frame) {
+    Menu* menu = FindMenu(handle);
+    if (!menu) {
+        return;
+    }
+    for (std::size_t i = 0; i < menu->items.size(); ++i) {
+        AddItem(qmenu, bar, handle, i, frame);
+    }
+}
+
+void RefreshActions(QWidget* root) {
+    for (QAction* action : root->findChildren<QAction*>()) {
+        QVariant m = action->property("zembrixMenu");
+        if (!m.isValid()) {
+            continue;
+        }
+        Menu* menu =
+            FindMenu(reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(m.toULongLong())));
+        std::size_t index =
+            static_cast<std::size_t>(action->property("zembrixIndex").toULongLong());
+        if (!menu || index >= menu->items.size()) {
+            continue;
+        }
+        const MenuItem& item = menu->items[index];
+        action->setChecked((item.flags & MF_CHECKED) != 0);
+        action->setEnabled(!(item.flags & (MF_GRAYED | MF_DISABLED)));
+    }
+}
+
+}  // namespace
+
+bool IsOurWidget(QWidget* widget) {
+    return widget && widget->window() && widget->window()->property(kOursProperty).toBool();
+}
+
+HWND HandleOfWidget(QWidget* widget) {
+    for (QWidget* w = widget; w; w = w->parentWidget()) {
+        QVariant v = w->property(kHandleProperty);
+        if (v.isValid()) {
+            HWND h = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(v.toULongLong()));
+            return Find(h) ? h : nullptr;
+        }
+        if (w->isWindow()) {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+void InstallInputFilter() {
+    static InputFilter* filter = nullptr;
+    if (!filter) {
+        // Owned by the application object, which is never destroyed.
+        filter = MakeOwned<InputFilter>(qApp);
+        qApp->installEventFilter(filter);
+        QObject::connect(qApp, &QGuiApplication::applicationStateChanged, filter,
+                         [](Qt::ApplicationState state) {
+                             State& s = S();
+                             if (state != Qt::ApplicationActive && Find(s.capture)) {
+                                 // The pointer went to another application.
+                                 QueuedMessage m;
+                                 m.msg.hwnd = s.capture;
+                                 m.msg.message = WM_CAPTURECHANGED;
+                                 s.capture = nullptr;
+                                 Enqueue(m);
+                             }
+                         });
+    }
+}
+
+QWidget* CreateWidgetFor(Window& w, QWidget* qtParent) {
+    QWidget* widget = nullptr;
+    bool top = !(w.style & WS_CHILD);
+    QWidget* parent = top ? nullptr : qtParent;
+    switch (w.windowClass->kind) {
+        case ClassKind::Edit:
+            widget = MakeOwned<EditWidget>(w.handle, parent);
+            break;
+        case ClassKind::Button:
+            widget = MakeOwned<ButtonWidget>(w.handle, parent);
+            break;
+        case ClassKind::Static:
+            widget = MakeOwned<StaticWidget>(w.handle, parent);
+            break;
+        case ClassKind::Progress:
+            widget = MakeOwned<ProgressWidget>(w.handle, parent);
+            break;
+        default:
+            widget = MakeOwned<HostWidget>(w.handle, parent);
+            break;
+    }
+    if (top) {
+        Qt::WindowFlags flags = (w.exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+        if ((w.style & WS_CAPTION) != WS_CAPTION) {
+            flags |= Qt::FramelessWindowHint;
+        } else {
+            flags |= Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+            if (w.style & WS_MINIMIZEBOX) {
+                flags |= Qt::WindowMinimizeButtonHint;
+            }
+            if (w.style & WS_MAXIMIZEBOX) {
+                flags |= Qt::WindowMaximizeButtonHint;
+            }
+            if (!(w.style & WS_SYSMENU)) {
+                flags &= ~Qt::WindowCloseButtonHint;
+            }
+        }
+        widget->setWindowFlags(flags);
+        widget->setProperty(kOursProperty, true);
+        widget->setFocusPolicy(Qt::StrongFocus);
+        if (Window* owner = Find(w.owner); owner && owner->widget) {
+            widget->winId();
+            owner->widget->winId();
+            if (widget->windowHandle() && owner->widget->windowHandle()) {
+                widget->windowHandle()->setTransientParent(owner->widget->windowHandle());
+            }
+        }
+    } else if (w.windowClass->kind == ClassKind::Custom ||
+               w.windowClass->kind == ClassKind::Dialog) {
+        widget->setFocusPolicy(Qt::NoFocus);
+    }
+    if (w.windowClass->kind == ClassKind::Custom) {
+        auto cursor = reinterpret_cast<ULONG_PTR>(w.windowClass->cursor);
+        if (cursor == 0x7F000000u + 32515) {
+            widget->setCursor(Qt::CrossCursor);
+        }
+    }
+    if (w.style & WS_DISABLED) {
+        widget->setEnabled(false);
+    }
+    if ((w.style & WS_CHILD) && qtParent) {
+        widget->hide();
+    }
+    return widget;
+}
+
+void UpdateWidgetFromModel(Window& w) {
+    if (!w.widget || !w.windowClass) {
+        return;
+    }
+    switch (w.windowClass->kind) {
+        case ClassKind::Edit:
+            if (auto* e = dynamic_cast<QLineEdit*>(w.widget.data())) {
+                e->setFrame((w.style & WS_BORDER) || (w.exStyle & WS_EX_CLIENTEDGE));
+                e->setReadOnly(w.style & ES_READONLY);
+                DWORD align = w.style & (ES_CENTER | ES_RIGHT);
+                e->setAlignment(align == ES_CENTER  ? Qt::AlignHCenter | Qt::AlignVCenter
+                                : align == ES_RIGHT ? Qt::AlignRight | Qt::AlignVCenter
+                                                    : Qt::AlignLeft | Qt::AlignVCenter);
+                e->setEchoMode((w.style & ES_PASSWORD) ? QLineEdit::Password : QLineEdit::Normal);
+            }
+            break;
+        case ClassKind::Static:
+            if (auto* l = dynamic_cast<QLabel*>(w.widget.data())) {
+                DWORD type = w.style & SS_TYPEMASK;
+                l->setAlignment(StaticAlignment(w));
+                l->setWordWrap(type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void RepaintControl(Window& w) {
+    if (!w.widget) {
+        return;
+    }
+    // Shown at once, even while a computation holds the thread: a repaint
+    // needs no event processing once the window has been exposed.
+    if (w.widget->isVisible()) {
+        w.widget->repaint();
+    } else {
+        w.widget->update();
+    }
+}
+
+std::string ControlText(const Window& w) {
+    if (w.windowClass && w.windowClass->kind == ClassKind::Edit) {
+        if (auto* e = dynamic_cast<QLineEdit*>(w.widget.data())) {
+            return AnsiFromQString(e->text());
+        }
+    }
+    return w.text;
+}
+
+void SetControlText(Window& w, const std::string& text) {
+    w.text = text;
+    if (!w.widget || !w.windowClass) {
+        return;
+    }
+    switch (w.windowClass->kind) {
+        case ClassKind::Edit:
+            if (auto* e = dynamic_cast<QLineEdit*>(w.widget.data())) {
+                e->setText(QStringFromAnsi(text));
+            }
+            break;
+        case ClassKind::Button:
+            if (auto* b = dynamic_cast<QPushButton*>(w.widget.data())) {
+                // Qt reads '&' as a mnemonic too; "&&" stays a literal ampersand.
+                b->setText(QStringFromAnsi(text));
+            }
+            break;
+        case ClassKind::Static:
+            if (auto* l = dynamic_cast<QLabel*>(w.widget.data())) {
+                if ((w.style & SS_TYPEMASK) != SS_BITMAP) {
+                    l->setText(WithoutPrefix(text, (w.style & SS_NOPREFIX) != 0));
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    RepaintControl(w);
+}
+
+void ReplayKey(Window& w, const KeyRecord& key, bool press) {
+    if (!w.widget) {
+        return;
+    }
+    State& s = S();
+    bool saved = s.replaying;
+    s.replaying = true;
+    QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key.qtKey, key.modifiers,
+                    key.nativeScanCode, key.nativeVirtualKey, key.nativeModifiers, QString(),
+                    key.autoRepeat);
+    QCoreApplication::sendEvent(w.widget.data(), &event);
+    s.replaying = saved;
+}
+
+void InsertCharacter(Window& w, char c) {
+    auto* e = dynamic_cast<QLineEdit*>(w.widget.data());
+    if (!e || e->isReadOnly() || static_cast<unsigned char>(c) < 0x20) {
+        return;
+    }
+    e->insert(QString(QChar(static_cast<unsigned char>(c))));
+}
+
+int MenuBarHeight(const Window& w) {
+    auto* host = dynamic_cast<HostWidget*>(w.widget.data());
+    if (!host || !host->menuBar) {
+        return 0;
+    }
+    return host->menuBar->sizeHint().height();
+}
+
+void RebuildMenuBar(Window& w) {
+    auto* host = dynamic_cast<HostWidget*>(w.widget.data());
+    if (!host) {
+        return;
+    }
+    if (!host->menuBar) {
+        host->menuBar = MakeOwned<MenuBar>(w.handle, host);
+    }
+    host->menuBar->clear();
+    AddItems(nullptr, host->menuBar, w.menu, w.handle);
+    host->menuBar->setGeometry(0, 0, w.rect.width(), MenuBarHeight(w));
+    host->menuBar->show();
+    ResizeSurface(w);
+}
+
+void RefreshMenuBar(HMENU) {
+    for (auto& [value, w] : S().windows) {
+        if (w->menu && w->widget && !(w->style & WS_CHILD)) {
+            RefreshActions(w->widget.data());
+        }
+    }
+}
+
+void OpenMenuBar(Window& w, QPoint globalPos) {
+    HWND h = w.handle;
+    SendMessageA(h, WM_INITMENU, reinterpret_cast<WPARAM>(w.menu), 0);
+    Window* again = Find(h);
+    auto* host = again ? dynamic_cast<HostWidget*>(again->widget.data()) : nullptr;
+    if (!host || !host->menuBar || (again->style & WS_DISABLED)) {
+        return;
+    }
+    RefreshActions(host);
+    QAction* action = host->menuBar->actionAt(host->menuBar->mapFromGlobal(globalPos));
+    if (action) {
+        host->menuBar->opening_ = true;
+        host->menuBar->setActiveAction(action);
+        host->menuBar->opening_ = false;
+    }
+}
+
+}  // namespace platform::user

@@ -1,0 +1,365 @@
+#include "view/fractal_view.h"
+
+#include <cstring>
+#include <memory>
+
+#include "app/main_window.h"
+#include "engine/fractal_engine.h"
+#include "tools/colors_window.h"
+#include "tools/coordinates_window.h"
+#include "view/color_map.h"
+#include "view/image_placement.h"
+#include "view/zoom.h"
+
+namespace {
+
+constexpr char kViewClassName[] = "ZembrixViewClass";
+constexpr char kViewWindowName[] = "ZembrixViewWindow";
+
+// 72 dots per inch, in pixels per metre, as the header records it.
+constexpr LONG kPixelsPerMetre = 2835;
+
+// A block from the process heap, released on every path out.
+struct HeapBlock {
+    void* p;
+    explicit HeapBlock(SIZE_T bytes) : p(HeapAlloc(GetProcessHeap(), 0, bytes)) {}
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+    ~HeapBlock() { HeapFree(GetProcessHeap(), 0, p); }
+};
+
+// The Selection's value at the end of every gesture.
+constexpr Selection kNoSelection{-1, -1, -1, -1};
+
+// A window DC for drawing outside WM_PAINT, released on every path out.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC() {
+        if (dc_ != nullptr) {
+            ReleaseDC(window_, dc_);
+        }
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// Pointer positions of mouse messages: signed 16-bit halves of lParam, so a
+// captured pointer left of or above the client area reads negative.
+std::int32_t PointerX(LPARAM lParam) {
+    return static_cast<std::int16_t>(LOWORD(lParam));
+}
+std::int32_t PointerY(LPARAM lParam) {
+    return static_cast<std::int16_t>(HIWORD(lParam));
+}
+
+BITMAPINFO* AsBitmapInfo(BITMAPV4HEADER& header) {
+    return reinterpret_cast<BITMAPINFO*>(&header);
+}
+
+}  // namespace
+
+FractalView::~FractalView() {
+    if (window != nullptr) {
+        HWND doomed = window;
+        window = nullptr;
+        DestroyWindow(doomed);
+    }
+    DestroyImage();
+    if (selecting == 1) {
+        ReleaseCapture();
+        selecting = 0;
+    }
+}
+
+bool FractalView::RegisterViewClass(HINSTANCE instance) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_CROSS);
+    wc.hbrBackground = nullptr;  // the view never paints its background
+    wc.lpszClassName = kViewClassName;
+    return RegisterClassExA(&wc) != 0;
+}
+
+bool FractalView::CreateViewWindow(HWND parent, int controlId, int x, int y, int width,
+                                   int height) {
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
+    window =
+        CreateWindowExA(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY, kViewClassName, kViewWindowName,
+                        WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, width, height, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, this);
+    return window != nullptr;
+}
+
+SIZE FractalView::ClientSize() const {
+    RECT client{};
+    if (window == nullptr || !GetClientRect(window, &client)) {
+        return SIZE{0, 0};
+    }
+    return SIZE{client.right, client.bottom};
+}
+
+void FractalView::RequestRecolor() {
+    recolorPending = 1;
+    if (window != nullptr) {
+        InvalidateRect(window, nullptr, FALSE);
+    }
+}
+
+GradientParameters FractalView::Gradient() const {
+    GradientParameters gradient;
+    gradient.setPixel = (static_cast<std::uint32_t>(GetRValue(colors[0])) << 16) |
+                        (static_cast<std::uint32_t>(GetGValue(colors[0])) << 8) |
+                        GetBValue(colors[0]);
+    gradient.startRed = startRed;
+    gradient.startGreen = startGreen;
+    gradient.startBlue = startBlue;
+    gradient.deltaRed = deltaRed;
+    gradient.deltaGreen = deltaGreen;
+    gradient.deltaBlue = deltaBlue;
+    return gradient;
+}
+
+std::uint32_t FractalView::MapColor(std::uint32_t count, std::uint32_t limit) const {
+    return ::MapColor(Gradient(), count, limit);
+}
+
+bool FractalView::Recolor() {
+    const FractalEngine* engine = GetEngine();
+    if (engine == nullptr || engine->Counts() == nullptr) {
+        return false;
+    }
+    // The buffer's own dimensions: the engine's width and height may already
+    // name the next size.
+    const CountGrid grid{engine->Counts(), engine->bufferWidth, engine->bufferHeight};
+    const std::int32_t w = grid.width;
+    const std::int32_t h = grid.height;
+
+    TheColorsWindow().GetColors(3, colors);
+    const ColorRef split[3] = {colors[0], colors[1], colors[2]};
+    const GradientParameters gradient = SplitColors(split);
+    startRed = gradient.startRed;
+    startGreen = gradient.startGreen;
+    startBlue = gradient.startBlue;
+    deltaRed = gradient.deltaRed;
+    deltaGreen = gradient.deltaGreen;
+    deltaBlue = gradient.deltaBlue;
+
+    if (imageWidth != w || imageHeight != h) {
+        DestroyImage();
+        CreateImage(w, h);
+    }
+
+    const std::size_t pixelCount = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    HeapBlock pixels(pixelCount * sizeof(ImagePixel));
+    if (pixels.p != nullptr && image != nullptr &&
+        ColorCounts(grid, engine->iterationLimit, gradient,
+                    std::span<ImagePixel>(static_cast<ImagePixel*>(pixels.p), pixelCount))) {
+        SetDIBits(memoryDC, image, 0, static_cast<UINT>(h), pixels.p, AsBitmapInfo(header),
+                  DIB_RGB_COLORS);
+    }
+    recolorPending = 0;
+    return true;
+}
+
+bool FractalView::CreateImage(std::int32_t width, std::int32_t height) {
+    memoryDC = CreateCompatibleDC(nullptr);
+    imageWidth = width;
+    imageHeight = height;
+    std::memset(&header, 0, sizeof(header));
+    header.bV4Size = sizeof(BITMAPINFOHEADER);
+    header.bV4Width = width;
+    header.bV4Height = height;  // positive: rows bottom-up
+    header.bV4Planes = 1;
+    header.bV4BitCount = 32;
+    header.bV4V4Compression = BI_BITFIELDS;
+    header.bV4SizeImage = 0;
+    header.bV4XPelsPerMeter = kPixelsPerMetre;
+    header.bV4YPelsPerMeter = kPixelsPerMetre;
+    header.bV4RedMask = 0x00FF0000;
+    header.bV4GreenMask = 0x0000FF00;
+    header.bV4BlueMask = 0x000000FF;
+    header.bV4AlphaMask = 0xFF000000;
+    void* bits = nullptr;
+    image = CreateDIBSection(memoryDC, AsBitmapInfo(header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (image == nullptr) {
+        return false;
+    }
+    previousBitmap = SelectObject(memoryDC, image);
+    return previousBitmap != nullptr;
+}
+
+void FractalView::DestroyImage() {
+    if (previousBitmap != nullptr) {
+        SelectObject(memoryDC, previousBitmap);
+        previousBitmap = nullptr;
+    }
+    if (image != nullptr) {
+        DeleteObject(image);
+        image = nullptr;
+    }
+    if (memoryDC != nullptr) {
+        DeleteDC(memoryDC);
+        memoryDC = nullptr;
+    }
+}
+
+bool FractalView::ReadPixels(std::int32_t height, void* destination) const {
+    if (image == nullptr || memoryDC == nullptr) {
+        return false;
+    }
+    BITMAPV4HEADER format = header;
+    const int lines = GetDIBits(memoryDC, image, 0, static_cast<UINT>(height), destination,
+                                AsBitmapInfo(format), DIB_RGB_COLORS);
+    return lines == height;
+}
+
+void FractalView::OnCreate(const CREATESTRUCTA& create) {
+    // The window's outer creation size; the first Recolor replaces the image
+    // by one of the engine's size.
+    CreateImage(create.cx, create.cy);
+    recolorPending = 1;
+}
+
+void FractalView::OnPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (recolorPending == 1) {
+        Recolor();
+    }
+    if (image != nullptr) {
+        const SIZE client = ClientSize();
+        const int dx = CenteredOffset(client.cx, imageWidth);
+        const int dy = CenteredOffset(client.cy, imageHeight);
+        BitBlt(dc, dx, dy, imageWidth, imageHeight, memoryDC, 0, 0, SRCCOPY);
+    }
+    EndPaint(window, &ps);
+}
+
+void FractalView::DrawRubberBand() const {
+    if (window == nullptr) {
+        return;
+    }
+    WindowDC dc(window);
+    if (dc.get() == nullptr) {
+        return;
+    }
+    const int previousMode = SetROP2(dc.get(), R2_XORPEN);
+    HGDIOBJ previousBrush = SelectObject(dc.get(), GetStockObject(NULL_BRUSH));
+    HGDIOBJ previousPen = SelectObject(dc.get(), GetStockObject(WHITE_PEN));
+    Rectangle(dc.get(), selection.left, selection.top, selection.right, selection.bottom);
+    SelectObject(dc.get(), previousPen);
+    SelectObject(dc.get(), previousBrush);
+    SetROP2(dc.get(), previousMode);
+}
+
+void FractalView::OnLeftButtonDown(std::int32_t x, std::int32_t y) {
+    selection = Selection{x, y, x, y};
+    DrawRubberBand();
+    SetCapture(window);
+    selecting = 1;
+}
+
+void FractalView::OnMouseMove(std::int32_t x, std::int32_t y) {
+    if (selecting != 1) {
+        return;
+    }
+    DrawRubberBand();
+    selection.right = x;
+    selection.bottom = y;
+    DrawRubberBand();
+}
+
+void FractalView::OnLeftButtonUp(std::int32_t x, std::int32_t y, bool altHeld) {
+    if (selecting != 1 || selection.left == -1) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(window, &client);
+    DrawRubberBand();
+    selection.right = x;
+    selection.bottom = y;
+    FractalEngine* engine = GetEngine();
+    if (engine != nullptr) {
+        // No Region for a degenerate rectangle or a result that cannot be
+        // shown: nothing changes and nothing is computed.
+        const std::optional<Region> region =
+            ZoomRegion(engine->region, selection, client.right, client.bottom, altHeld);
+        if (region) {
+            engine->SetRegion(*region);
+            engine->SetSize(client.right, client.bottom);
+            ShowRegion(*region);
+            RecomputeAndShow(false);
+        }
+    }
+    // Reset before the capture goes, so the WM_CAPTURECHANGED it brings finds
+    // no gesture in progress.
+    selection = kNoSelection;
+    selecting = 0;
+    ReleaseCapture();
+}
+
+void FractalView::OnCaptureChanged() {
+    if (selecting != 1 || selection.left == -1) {
+        return;
+    }
+    DrawRubberBand();
+    selection = kNoSelection;
+    selecting = 0;
+}
+
+void FractalView::OnDestroyed() {
+    window = nullptr;
+}
+
+LRESULT CALLBACK FractalView::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        auto* view = static_cast<FractalView*>(create->lpCreateParams);
+        view->window = hwnd;
+        view->OnCreate(*create);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+        return 0;
+    }
+    auto* view = reinterpret_cast<FractalView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (view == nullptr) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    switch (message) {
+        case WM_PAINT:
+            view->OnPaint();
+            return 0;
+        case WM_LBUTTONDOWN:
+            view->OnLeftButtonDown(PointerX(lParam), PointerY(lParam));
+            return 0;
+        case WM_MOUSEMOVE:
+            view->OnMouseMove(PointerX(lParam), PointerY(lParam));
+            return 0;
+        case WM_LBUTTONUP:
+            // Alt as of this message, not as of the press or the drag.
+            view->OnLeftButtonUp(PointerX(lParam), PointerY(lParam),
+                                 (GetKeyState(VK_MENU) & 0x8000) != 0);
+            return 0;
+        case WM_CAPTURECHANGED:
+            view->OnCaptureChanged();
+            return 0;
+        case WM_NCDESTROY:
+            view->OnDestroyed();
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void RequestRecolor() {
+    TheFractalView().RequestRecolor();
+}
