@@ -315,8 +315,11 @@ TEST(RcReaderRobustness, CrLfLineEndsReadTheSameAsLf) {
     const std::string rc = read("zembrix.rc");
     const std::string header = read("resource.h");
     ASSERT_FALSE(rc.empty());
-    const auto lf = Parse(rc, {{"dir/resource.h", header}});
-    const auto windows = Parse(crlf(rc), {{"dir/resource.h", crlf(header)}});
+    // The bitmap is binary: it is read as it is either way.
+    const std::string bitmap = read("about.bmp");
+    const auto lf = Parse(rc, {{"dir/resource.h", header}, {"dir/about.bmp", bitmap}});
+    const auto windows =
+        Parse(crlf(rc), {{"dir/resource.h", crlf(header)}, {"dir/about.bmp", bitmap}});
     ASSERT_TRUE(lf.ok) << lf.error.ToString();
     ASSERT_TRUE(windows.ok) << windows.error.ToString();
     ASSERT_EQ(lf.resources.dialogs.size(), windows.resources.dialogs.size());
