@@ -31,13 +31,60 @@ __m256d LaneMask(int bits) {
     return _mm256_load_pd(reinterpret_cast<const double*>(kLaneMasks[bits]));
 }
 
+// Runs at most "steps" iterations on copies of z and its squares that the
+// compiler keeps in registers (c is read from memory), and stops after the
+// first iteration in which some lane escaped (escaped = true, s = that
+// iteration's zi^2 + zr^2). Returns the number of iterations made.
+inline __attribute__((always_inline)) std::uint32_t Iterate(__m256d (&zrH)[kV], __m256d (&ziH)[kV],
+                                                            __m256d (&zr2H)[kV],
+                                                            __m256d (&zi2H)[kV], const double* crA,
+                                                            const double* ciA, __m256d (&s)[kV],
+                                                            std::uint32_t steps, bool& escaped) {
+    const __m256d two = _mm256_set1_pd(2.0);
+    const __m256d four = _mm256_set1_pd(4.0);
+    __m256d zr[kV], zi[kV], zr2[kV], zi2[kV], sum[kV];
+#pragma GCC unroll 4
+    for (int j = 0; j < kV; ++j) {
+        zr[j] = zrH[j];
+        zi[j] = ziH[j];
+        zr2[j] = zr2H[j];
+        zi2[j] = zi2H[j];
+    }
+    std::uint32_t done = 0;
+    do {
+#pragma GCC unroll 4
+        for (int j = 0; j < kV; ++j) {
+            const __m256d p = _mm256_mul_pd(zi[j], zr[j]);
+            zr[j] = _mm256_add_pd(_mm256_sub_pd(zr2[j], zi2[j]), _mm256_load_pd(crA + j * kW));
+            zi[j] = _mm256_fmadd_pd(p, two, _mm256_load_pd(ciA + j * kW));
+            zr2[j] = _mm256_mul_pd(zr[j], zr[j]);
+            zi2[j] = _mm256_mul_pd(zi[j], zi[j]);
+            sum[j] = _mm256_add_pd(zi2[j], zr2[j]);
+        }
+        ++done;
+        const __m256d most = _mm256_max_pd(_mm256_max_pd(sum[0], sum[1]), sum[2]);
+        if (_mm256_movemask_pd(_mm256_cmp_pd(most, four, _CMP_GT_OQ)) != 0) {
+            escaped = true;
+            break;
+        }
+    } while (done < steps);
+#pragma GCC unroll 4
+    for (int j = 0; j < kV; ++j) {
+        zrH[j] = zr[j];
+        ziH[j] = zi[j];
+        zr2H[j] = zr2[j];
+        zi2H[j] = zi2[j];
+        s[j] = sum[j];
+    }
+    return done;
+}
+
 void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
          std::uint32_t limit, bool shortcuts) {
     PixelQueue queue;
     if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit)) {
         return;
     }
-    const __m256d two = _mm256_set1_pd(2.0);
     const __m256d four = _mm256_set1_pd(4.0);
 
     __m256d zr[kV], zi[kV], zr2[kV], zi2[kV];
@@ -126,27 +173,21 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
     std::uint32_t untilDeadline = limit;
 
     while (anyActive()) {
-        const std::uint32_t steps = untilDeadline < kBlock ? untilDeadline : kBlock;
+        // Without the shortcut only the limit ends a block.
+        const std::uint32_t steps = shortcuts && kBlock < untilDeadline ? kBlock : untilDeadline;
         untilDeadline -= steps;
-        for (std::uint32_t i = 0; i < steps; ++i) {
+        for (std::uint32_t left = steps; left > 0;) {
             __m256d s[kV];
-#pragma GCC unroll 4
-            for (int j = 0; j < kV; ++j) {
-                const __m256d p = _mm256_mul_pd(zi[j], zr[j]);
-                zr[j] = _mm256_add_pd(_mm256_sub_pd(zr2[j], zi2[j]), _mm256_load_pd(cr + j * kW));
-                zi[j] = _mm256_fmadd_pd(p, two, _mm256_load_pd(ci + j * kW));
-                zr2[j] = _mm256_mul_pd(zr[j], zr[j]);
-                zi2[j] = _mm256_mul_pd(zi[j], zi[j]);
-                s[j] = _mm256_add_pd(zi2[j], zr2[j]);
-            }
-            ++it;
-            const __m256d most = _mm256_max_pd(_mm256_max_pd(s[0], s[1]), s[2]);
-            if (_mm256_movemask_pd(_mm256_cmp_pd(most, four, _CMP_GT_OQ)) != 0) {
+            bool escaped = false;
+            const std::uint32_t done = Iterate(zr, zi, zr2, zi2, cr, ci, s, left, escaped);
+            it += done;
+            left -= done;
+            if (escaped) {
                 for (int j = 0; j < kV; ++j) {
-                    const int escaped =
+                    const int out =
                         active[j] & _mm256_movemask_pd(_mm256_cmp_pd(s[j], four, _CMP_GT_OQ));
-                    if (escaped != 0) {
-                        finish(j, escaped, false);
+                    if (out != 0) {
+                        finish(j, out, false);
                     }
                 }
             }

@@ -22,13 +22,68 @@ constexpr int kV = 4;
 // stores of Brent's scheme.
 constexpr std::uint32_t kBlock = 16;
 
+// The state one step reads and writes. Idle lanes (no pixel) hold c = 0,
+// which stays at 0 and never escapes.
+struct Hot {
+    __m512d zr[kV], zi[kV], zr2[kV], zi2[kV], cr[kV], ci[kV];
+};
+
+// Runs at most "steps" iterations on copies of the state that the compiler
+// keeps in registers, and stops after the first iteration in which some lane
+// escaped (escaped = true, s = that iteration's zi^2 + zr^2). Returns the
+// number of iterations made.
+inline __attribute__((always_inline)) std::uint32_t Iterate(Hot& hot, __m512d (&s)[kV],
+                                                            std::uint32_t steps, bool& escaped) {
+    const __m512d two = _mm512_set1_pd(2.0);
+    const __m512d four = _mm512_set1_pd(4.0);
+    __m512d zr[kV], zi[kV], zr2[kV], zi2[kV], cr[kV], ci[kV], sum[kV];
+#pragma GCC unroll 4
+    for (int j = 0; j < kV; ++j) {
+        zr[j] = hot.zr[j];
+        zi[j] = hot.zi[j];
+        zr2[j] = hot.zr2[j];
+        zi2[j] = hot.zi2[j];
+        cr[j] = hot.cr[j];
+        ci[j] = hot.ci[j];
+    }
+    std::uint32_t done = 0;
+    do {
+#pragma GCC unroll 4
+        for (int j = 0; j < kV; ++j) {
+            const __m512d p = _mm512_mul_pd(zi[j], zr[j]);
+            zr[j] = _mm512_add_pd(_mm512_sub_pd(zr2[j], zi2[j]), cr[j]);
+            zi[j] = _mm512_fmadd_pd(p, two, ci[j]);
+            zr2[j] = _mm512_mul_pd(zr[j], zr[j]);
+            zi2[j] = _mm512_mul_pd(zi[j], zi[j]);
+            sum[j] = _mm512_add_pd(zi2[j], zr2[j]);
+        }
+        ++done;
+        // (The zero-masked form with a full mask is the plain maximum; the
+        // unmasked intrinsic trips a false uninitialised-value warning.)
+        const __m512d most = _mm512_maskz_max_pd(0xFF, _mm512_maskz_max_pd(0xFF, sum[0], sum[1]),
+                                                 _mm512_maskz_max_pd(0xFF, sum[2], sum[3]));
+        if (_mm512_cmp_pd_mask(most, four, _CMP_GT_OQ) != 0) {
+            escaped = true;
+            break;
+        }
+    } while (done < steps);
+#pragma GCC unroll 4
+    for (int j = 0; j < kV; ++j) {
+        hot.zr[j] = zr[j];
+        hot.zi[j] = zi[j];
+        hot.zr2[j] = zr2[j];
+        hot.zi2[j] = zi2[j];
+        s[j] = sum[j];
+    }
+    return done;
+}
+
 void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
          std::uint32_t limit, bool shortcuts) {
     PixelQueue queue;
     if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit)) {
         return;
     }
-    const __m512d two = _mm512_set1_pd(2.0);
     const __m512d four = _mm512_set1_pd(4.0);
     const __m512d rowY = _mm512_set1_pd(y);
     const __m512d noPair = _mm512_castsi512_pd(_mm512_set1_epi64(-1));  // a NaN pattern
@@ -36,8 +91,14 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
     const __m256i capV = _mm256_set1_epi32(static_cast<int>(fastpath::kMaxSaveInterval));
 
     // Lane state: z, its squares, c; the column and the iteration at which
-    // the pixel started; idle lanes (no pixel) hold c = 0, which stays at 0.
-    __m512d zr[kV], zi[kV], zr2[kV], zi2[kV], cr[kV], ci[kV];
+    // the pixel started.
+    Hot hot;
+    __m512d(&zr)[kV] = hot.zr;
+    __m512d(&zi)[kV] = hot.zi;
+    __m512d(&zr2)[kV] = hot.zr2;
+    __m512d(&zi2)[kV] = hot.zi2;
+    __m512d(&cr)[kV] = hot.cr;
+    __m512d(&ci)[kV] = hot.ci;
     __m256i col[kV], start[kV];
     __mmask8 active[kV];
     // Brent's scheme: the stored pair, when the next store is due, and the
@@ -111,31 +172,22 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
     std::uint32_t untilDeadline = limit;
 
     while (anyActive()) {
-        const std::uint32_t steps = untilDeadline < kBlock ? untilDeadline : kBlock;
+        // Without the shortcut only the limit ends a block.
+        const std::uint32_t steps = shortcuts && kBlock < untilDeadline ? kBlock : untilDeadline;
         untilDeadline -= steps;
-        for (std::uint32_t i = 0; i < steps; ++i) {
+        for (std::uint32_t left = steps; left > 0;) {
             __m512d s[kV];
-#pragma GCC unroll 4
-            for (int j = 0; j < kV; ++j) {
-                const __m512d p = _mm512_mul_pd(zi[j], zr[j]);
-                zr[j] = _mm512_add_pd(_mm512_sub_pd(zr2[j], zi2[j]), cr[j]);
-                zi[j] = _mm512_fmadd_pd(p, two, ci[j]);
-                zr2[j] = _mm512_mul_pd(zr[j], zr[j]);
-                zi2[j] = _mm512_mul_pd(zi[j], zi[j]);
-                s[j] = _mm512_add_pd(zi2[j], zr2[j]);
-            }
-            ++it;
-            // (The zero-masked form with a full mask is the plain maximum; the
-            // unmasked intrinsic trips a false uninitialised-value warning.)
-            const __m512d most = _mm512_maskz_max_pd(0xFF, _mm512_maskz_max_pd(0xFF, s[0], s[1]),
-                                                     _mm512_maskz_max_pd(0xFF, s[2], s[3]));
-            if (_mm512_cmp_pd_mask(most, four, _CMP_GT_OQ) != 0) {
+            bool escaped = false;
+            const std::uint32_t done = Iterate(hot, s, left, escaped);
+            it += done;
+            left -= done;
+            if (escaped) {
                 const __m256i now = _mm256_set1_epi32(static_cast<int>(it));
                 for (int j = 0; j < kV; ++j) {
-                    const __mmask8 escaped = static_cast<__mmask8>(
+                    const __mmask8 out = static_cast<__mmask8>(
                         active[j] & _mm512_cmp_pd_mask(s[j], four, _CMP_GT_OQ));
-                    if (escaped != 0) {
-                        finish(j, escaped, _mm256_sub_epi32(now, start[j]));
+                    if (out != 0) {
+                        finish(j, out, _mm256_sub_epi32(now, start[j]));
                     }
                 }
             }

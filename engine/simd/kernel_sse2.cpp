@@ -37,6 +37,53 @@ __m128i SameBits(__m128d a, __m128d b) {
     return _mm_and_si128(halves, _mm_shuffle_epi32(halves, _MM_SHUFFLE(2, 3, 0, 1)));
 }
 
+// Runs at most "steps" iterations on copies of z and its squares that the
+// compiler keeps in registers (c is read from memory), and stops after the
+// first iteration in which some lane escaped (escaped = true, s = that
+// iteration's zi^2 + zr^2). Returns the number of iterations made.
+inline __attribute__((always_inline)) std::uint32_t Iterate(__m128d (&zrH)[kV], __m128d (&ziH)[kV],
+                                                            __m128d (&zr2H)[kV],
+                                                            __m128d (&zi2H)[kV], const double* crA,
+                                                            const double* ciA, __m128d (&s)[kV],
+                                                            std::uint32_t steps, bool& escaped) {
+    const __m128d four = _mm_set1_pd(4.0);
+    __m128d zr[kV], zi[kV], zr2[kV], zi2[kV], sum[kV];
+#pragma GCC unroll 4
+    for (int j = 0; j < kV; ++j) {
+        zr[j] = zrH[j];
+        zi[j] = ziH[j];
+        zr2[j] = zr2H[j];
+        zi2[j] = zi2H[j];
+    }
+    std::uint32_t done = 0;
+    do {
+#pragma GCC unroll 4
+        for (int j = 0; j < kV; ++j) {
+            const __m128d p = _mm_mul_pd(zi[j], zr[j]);
+            zr[j] = _mm_add_pd(_mm_sub_pd(zr2[j], zi2[j]), _mm_load_pd(crA + j * kW));
+            zi[j] = _mm_add_pd(_mm_add_pd(p, p), _mm_load_pd(ciA + j * kW));
+            zr2[j] = _mm_mul_pd(zr[j], zr[j]);
+            zi2[j] = _mm_mul_pd(zi[j], zi[j]);
+            sum[j] = _mm_add_pd(zi2[j], zr2[j]);
+        }
+        ++done;
+        const __m128d most = _mm_max_pd(_mm_max_pd(sum[0], sum[1]), sum[2]);
+        if (_mm_movemask_pd(_mm_cmpgt_pd(most, four)) != 0) {
+            escaped = true;
+            break;
+        }
+    } while (done < steps);
+#pragma GCC unroll 4
+    for (int j = 0; j < kV; ++j) {
+        zrH[j] = zr[j];
+        ziH[j] = zi[j];
+        zr2H[j] = zr2[j];
+        zi2H[j] = zi2[j];
+        s[j] = sum[j];
+    }
+    return done;
+}
+
 void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
          std::uint32_t limit, bool shortcuts) {
     PixelQueue queue;
@@ -131,26 +178,20 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
     std::uint32_t untilDeadline = limit;
 
     while (anyActive()) {
-        const std::uint32_t steps = untilDeadline < kBlock ? untilDeadline : kBlock;
+        // Without the shortcut only the limit ends a block.
+        const std::uint32_t steps = shortcuts && kBlock < untilDeadline ? kBlock : untilDeadline;
         untilDeadline -= steps;
-        for (std::uint32_t i = 0; i < steps; ++i) {
+        for (std::uint32_t left = steps; left > 0;) {
             __m128d s[kV];
-#pragma GCC unroll 4
-            for (int j = 0; j < kV; ++j) {
-                const __m128d p = _mm_mul_pd(zi[j], zr[j]);
-                zr[j] = _mm_add_pd(_mm_sub_pd(zr2[j], zi2[j]), _mm_load_pd(cr + j * kW));
-                zi[j] = _mm_add_pd(_mm_add_pd(p, p), _mm_load_pd(ci + j * kW));
-                zr2[j] = _mm_mul_pd(zr[j], zr[j]);
-                zi2[j] = _mm_mul_pd(zi[j], zi[j]);
-                s[j] = _mm_add_pd(zi2[j], zr2[j]);
-            }
-            ++it;
-            const __m128d most = _mm_max_pd(_mm_max_pd(s[0], s[1]), s[2]);
-            if (_mm_movemask_pd(_mm_cmpgt_pd(most, four)) != 0) {
+            bool escaped = false;
+            const std::uint32_t done = Iterate(zr, zi, zr2, zi2, cr, ci, s, left, escaped);
+            it += done;
+            left -= done;
+            if (escaped) {
                 for (int j = 0; j < kV; ++j) {
-                    const int escaped = active[j] & _mm_movemask_pd(_mm_cmpgt_pd(s[j], four));
-                    if (escaped != 0) {
-                        finish(j, escaped, false);
+                    const int out = active[j] & _mm_movemask_pd(_mm_cmpgt_pd(s[j], four));
+                    if (out != 0) {
+                        finish(j, out, false);
                     }
                 }
             }
