@@ -1,5 +1,7 @@
 // zembrix-bench: renders named scenes, or a Region given on the command line,
-// on every kernel this CPU runs and on the literal loop, and prints iterations
+// on every kernel this CPU runs (or the one forced with --path: avx512, avx2,
+// sse2, generic, each also as "-plain" without the periodicity check) and on
+// the literal loop, and prints iterations
 // per second and each path's ratio to the literal loop. With --dump it writes
 // the counts of one full Render as raw little-endian uint32, row-major, row 0
 // at Y1. Not a test: it asserts nothing about time.
@@ -82,7 +84,9 @@ Measurement Measure(const Scene& scene, RowKernel kernel, double budgetSeconds) 
     return m;
 }
 
-void RunScene(const Scene& scene, double budgetSeconds) {
+// Measures the literal loop and then either every kernel this CPU runs or, when
+// one was forced with --path, that one only.
+void RunScene(const Scene& scene, double budgetSeconds, bool onlyActive) {
     std::printf("scene %s: Region (%.17g, %.17g, %.17g, %.17g), %d x %d, limit %u\n",
                 scene.name.c_str(), scene.region.X1, scene.region.Y1, scene.region.X2,
                 scene.region.Y2, scene.width, scene.height, scene.limit);
@@ -95,7 +99,9 @@ void RunScene(const Scene& scene, double budgetSeconds) {
     };
     report("literal", literal);
     for (const KernelInfo& info : AvailableKernels()) {
-        report(info.name, Measure(scene, info.kernel, budgetSeconds));
+        if (!onlyActive || info.kernel == ActiveRowKernel()) {
+            report(info.name, Measure(scene, info.kernel, budgetSeconds));
+        }
     }
     std::fflush(stdout);
 }
@@ -114,14 +120,15 @@ bool Dump(const Scene& scene, const char* path) {
         std::fprintf(stderr, "zembrix-bench: cannot open %s\n", path);
         return false;
     }
-    const std::size_t count =
-        static_cast<std::size_t>(engine.bufferWidth) * static_cast<std::size_t>(engine.bufferHeight);
+    const std::size_t count = static_cast<std::size_t>(engine.bufferWidth) *
+                              static_cast<std::size_t>(engine.bufferHeight);
     bool ok = true;
     const std::uint32_t* counts = engine.Counts();
     for (std::size_t i = 0; i < count && ok; ++i) {
-        const unsigned char bytes[4] = {
-            static_cast<unsigned char>(counts[i]), static_cast<unsigned char>(counts[i] >> 8),
-            static_cast<unsigned char>(counts[i] >> 16), static_cast<unsigned char>(counts[i] >> 24)};
+        const unsigned char bytes[4] = {static_cast<unsigned char>(counts[i]),
+                                        static_cast<unsigned char>(counts[i] >> 8),
+                                        static_cast<unsigned char>(counts[i] >> 16),
+                                        static_cast<unsigned char>(counts[i] >> 24)};
         ok = std::fwrite(bytes, 1, 4, file) == 4;
     }
     ok = std::fclose(file) == 0 && ok;
@@ -160,6 +167,7 @@ int main(int argc, char** argv) {
     long long height = -1;
     long long limit = -1;
     const char* dumpPath = nullptr;
+    bool forced = false;
     double budget = 2.0;
     const std::vector<Scene> named = NamedScenes();
 
@@ -191,6 +199,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "zembrix-bench: no kernel '%s' on this CPU\n", argv[i]);
                 return 2;
             }
+            forced = true;
         } else if (arg == "--seconds" && left >= 1) {
             if (!ParseDouble(argv[++i], budget) || !(budget > 0.0)) {
                 Usage();
@@ -225,10 +234,14 @@ int main(int argc, char** argv) {
     if (scenes.empty()) {
         scenes = named;
     }
-    std::printf("active kernel: %s\n", ActiveKernelName());
+    std::printf("active kernel: %s; this CPU runs:", ActiveKernelName());
+    for (const KernelInfo& info : AvailableKernels()) {
+        std::printf(" %s", info.name);
+    }
+    std::printf("\n");
     for (const Scene& scene : scenes) {
         if (scene.width > 0 && scene.height > 0) {
-            RunScene(scene, budget);
+            RunScene(scene, budget, forced);
         }
     }
     return 0;

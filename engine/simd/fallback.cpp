@@ -22,11 +22,15 @@ bool SafeComponent(double v) {
 }
 
 // Computes one pixel that is not safe; x lies in the double range.
-std::uint32_t UnsafePixel(double x, double y, std::uint32_t limit) {
+std::uint32_t UnsafePixel(double x, double y, std::uint32_t limit, bool shortcuts) {
     if (!(std::fabs(x) < kSampleLimit)) {
         return ExactPixel(x, y, limit);
     }
-    return IterateGuarded(x, y, limit);
+    return IterateGuarded(x, y, limit, shortcuts);
+}
+
+bool SameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof(double)) == 0;
 }
 
 }  // namespace
@@ -40,7 +44,7 @@ std::uint32_t ExactPixel(double cr, double ci, std::uint32_t limit) {
     return IterateExact(wide::FromDouble(cr), ci, limit);
 }
 
-std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit) {
+std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit, bool shortcuts) {
     if (Tiny(cr) || Tiny(ci)) {
         return ExactPixel(cr, ci, limit);
     }
@@ -48,6 +52,12 @@ std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit) {
     double zi = ci;
     double zr2 = zr * zr;
     double zi2 = zi * zi;
+    // Brent's scheme, as in the kernels: while the guard holds, each step is
+    // the exact path's and a function of (zr, zi) alone.
+    double savedR = NAN;
+    double savedI = NAN;
+    std::uint32_t interval = kFirstSaveInterval;
+    std::uint32_t untilSave = interval;
     std::uint32_t n = 0;
     for (;;) {
         const double p = zi * zr;
@@ -65,11 +75,22 @@ std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit) {
         if (zi2 + zr2 > 4.0) {
             return n;
         }
+        if (shortcuts) {
+            if (SameBits(zr, savedR) && SameBits(zi, savedI)) {
+                return limit;
+            }
+            if (--untilSave == 0) {
+                savedR = zr;
+                savedI = zi;
+                interval = interval < kMaxSaveInterval ? interval * 2 : interval;
+                untilSave = interval;
+            }
+        }
     }
 }
 
 bool BeginRow(PixelQueue& queue, std::uint32_t* out, std::int32_t width, double x1, double dx,
-              double y, std::uint32_t limit) {
+              double y, std::uint32_t limit, bool shortcuts) {
     if (width <= 0) {
         return false;
     }
@@ -92,7 +113,7 @@ bool BeginRow(PixelQueue& queue, std::uint32_t* out, std::int32_t width, double 
         // Every pixel of the row is near the real axis: guarded one by one.
         double x = x1;
         for (std::int32_t k = 0; k < width; ++k) {
-            out[k] = UnsafePixel(x, y, limit);
+            out[k] = UnsafePixel(x, y, limit, shortcuts);
             x = x + dx;
         }
         return false;
@@ -104,6 +125,7 @@ bool BeginRow(PixelQueue& queue, std::uint32_t* out, std::int32_t width, double 
     queue.dx = dx;
     queue.y = y;
     queue.limit = limit;
+    queue.shortcuts = shortcuts;
     queue.nextColumn = 0;
     queue.runningX = x1;
     return true;
@@ -127,7 +149,7 @@ std::int32_t FillQueue(PixelQueue& queue) {
             queue.col[queue.tail] = k;
             ++queue.tail;
         } else {
-            queue.out[k] = UnsafePixel(x, queue.y, queue.limit);
+            queue.out[k] = UnsafePixel(x, queue.y, queue.limit, queue.shortcuts);
         }
         x = x + queue.dx;
         ++k;

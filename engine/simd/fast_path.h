@@ -112,6 +112,7 @@ struct PixelQueue {
     double dx;
     double y;
     std::uint32_t limit;
+    bool shortcuts;
     // The next column FillQueue looks at, and its running x.
     std::int32_t nextColumn;
     double runningX;
@@ -122,7 +123,7 @@ struct PixelQueue {
 // non-finite x1, dx or y, a running x that might leave the double range,
 // |y| >= 2^510 (exact path) or 0 < |y| < 2^-458 (IterateGuarded per pixel).
 bool BeginRow(PixelQueue& queue, std::uint32_t* out, std::int32_t width, double x1, double dx,
-              double y, std::uint32_t limit);
+              double y, std::uint32_t limit, bool shortcuts);
 
 // Moves the pending pixels to the front and appends safe pixels until the
 // queue is full or the row is exhausted. Returns the number pending.
@@ -139,8 +140,8 @@ std::uint32_t ExactPixel(double cr, double ci, std::uint32_t limit);
 
 // Iterates in double with a range guard; a nonzero component below 2^-511
 // sends the pixel to the exact path from its start. Requires finite
-// |cr|, |ci| < 2^510.
-std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit);
+// |cr|, |ci| < 2^510. "shortcuts" enables the periodicity check.
+std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit, bool shortcuts);
 
 // The kernels, one per instruction set. "shortcuts" enables the periodicity
 // check. Each computes out[k] for k < width as the exact path does.

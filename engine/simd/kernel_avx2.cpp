@@ -82,7 +82,7 @@ inline __attribute__((always_inline)) std::uint32_t Iterate(__m256d (&zrH)[kV], 
 void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
          std::uint32_t limit, bool shortcuts) {
     PixelQueue queue;
-    if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit)) {
+    if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit, shortcuts)) {
         return;
     }
     const __m256d four = _mm256_set1_pd(4.0);
@@ -184,11 +184,16 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
             left -= done;
             if (escaped) {
                 for (int j = 0; j < kV; ++j) {
-                    const int out =
+                    const int gone =
                         active[j] & _mm256_movemask_pd(_mm256_cmp_pd(s[j], four, _CMP_GT_OQ));
-                    if (out != 0) {
-                        finish(j, out, false);
+                    if (gone != 0) {
+                        finish(j, gone, false);
                     }
+                }
+                if (!anyActive()) {
+                    // The row is done: idle lanes never escape, so do not
+                    // iterate them up to the limit.
+                    return;
                 }
             }
         }

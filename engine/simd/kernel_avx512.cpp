@@ -81,7 +81,7 @@ inline __attribute__((always_inline)) std::uint32_t Iterate(Hot& hot, __m512d (&
 void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
          std::uint32_t limit, bool shortcuts) {
     PixelQueue queue;
-    if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit)) {
+    if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit, shortcuts)) {
         return;
     }
     const __m512d four = _mm512_set1_pd(4.0);
@@ -184,11 +184,16 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
             if (escaped) {
                 const __m256i now = _mm256_set1_epi32(static_cast<int>(it));
                 for (int j = 0; j < kV; ++j) {
-                    const __mmask8 out = static_cast<__mmask8>(
+                    const __mmask8 gone = static_cast<__mmask8>(
                         active[j] & _mm512_cmp_pd_mask(s[j], four, _CMP_GT_OQ));
-                    if (out != 0) {
-                        finish(j, out, _mm256_sub_epi32(now, start[j]));
+                    if (gone != 0) {
+                        finish(j, gone, _mm256_sub_epi32(now, start[j]));
                     }
+                }
+                if (!anyActive()) {
+                    // The row is done: idle lanes never escape, so do not
+                    // iterate them up to the limit.
+                    return;
                 }
             }
         }

@@ -61,7 +61,7 @@ namespace fastpath {
 void RowGeneric(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                 std::uint32_t limit, bool shortcuts) {
     PixelQueue queue;
-    if (!BeginRow(queue, out, width, x1, dx, y, limit)) {
+    if (!BeginRow(queue, out, width, x1, dx, y, limit, shortcuts)) {
         return;
     }
     while (FillQueue(queue) > 0) {

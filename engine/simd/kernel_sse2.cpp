@@ -87,7 +87,7 @@ inline __attribute__((always_inline)) std::uint32_t Iterate(__m128d (&zrH)[kV], 
 void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
          std::uint32_t limit, bool shortcuts) {
     PixelQueue queue;
-    if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit)) {
+    if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit, shortcuts)) {
         return;
     }
     const __m128d four = _mm_set1_pd(4.0);
@@ -189,10 +189,15 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
             left -= done;
             if (escaped) {
                 for (int j = 0; j < kV; ++j) {
-                    const int out = active[j] & _mm_movemask_pd(_mm_cmpgt_pd(s[j], four));
-                    if (out != 0) {
-                        finish(j, out, false);
+                    const int gone = active[j] & _mm_movemask_pd(_mm_cmpgt_pd(s[j], four));
+                    if (gone != 0) {
+                        finish(j, gone, false);
                     }
+                }
+                if (!anyActive()) {
+                    // The row is done: idle lanes never escape, so do not
+                    // iterate them up to the limit.
+                    return;
                 }
             }
         }
