@@ -50,12 +50,12 @@ double StepOf(double from, double to, std::int32_t n) {
 struct Measurement {
     double seconds = 0.0;
     std::uint64_t iterations = 0;
-    std::int32_t rows = 0;
+    std::int64_t rows = 0;
 };
 
 // Computes rows in a scattered order (so that any prefix samples the whole
-// picture) until every row is done or the time budget is spent, and counts the
-// iterations the counts stand for.
+// picture), repeating the picture until the time budget is spent (a slow path
+// may not finish one), and counts the iterations the counts stand for.
 Measurement Measure(const Scene& scene, RowKernel kernel, double budgetSeconds) {
     const double dx = StepOf(scene.region.X1, scene.region.X2, scene.width);
     const double dy = StepOf(scene.region.Y1, scene.region.Y2, scene.height);
@@ -69,15 +69,18 @@ Measurement Measure(const Scene& scene, RowKernel kernel, double budgetSeconds) 
     Measurement m;
     const auto start = std::chrono::steady_clock::now();
     // 7919 is prime, so r * 7919 mod height visits every row once.
-    for (std::int32_t i = 0; i < scene.height; ++i) {
-        const auto row = static_cast<std::size_t>((std::int64_t{i} * 7919) % scene.height);
+    for (std::int64_t i = 0;; ++i) {
+        const auto row = static_cast<std::size_t>((i * 7919) % scene.height);
         kernel(counts.data(), scene.width, scene.region.X1, dx, rowY[row], scene.limit);
         for (std::uint32_t c : counts) {
             m.iterations += c;
         }
         ++m.rows;
         m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (m.seconds > budgetSeconds) {
+        if (m.seconds > budgetSeconds && m.rows % scene.height == 0) {
+            break;
+        }
+        if (m.seconds > budgetSeconds && m.rows < scene.height) {
             break;
         }
     }
@@ -94,8 +97,8 @@ void RunScene(const Scene& scene, double budgetSeconds, bool onlyActive) {
     const double literalRate = static_cast<double>(literal.iterations) / literal.seconds;
     auto report = [&](const char* name, const Measurement& m) {
         const double rate = static_cast<double>(m.iterations) / m.seconds;
-        std::printf("  %-22s %8.3f Giter/s  %6.2fx  (%d of %d rows, %.2f s)\n", name, rate / 1e9,
-                    rate / literalRate, m.rows, scene.height, m.seconds);
+        std::printf("  %-14s %8.3f Giter/s  %6.2fx  (%.2f pictures, %.2f s)\n", name, rate / 1e9,
+                    rate / literalRate, static_cast<double>(m.rows) / scene.height, m.seconds);
     };
     report("literal", literal);
     for (const KernelInfo& info : AvailableKernels()) {

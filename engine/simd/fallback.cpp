@@ -82,7 +82,7 @@ std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit, bool sho
             if (--untilSave == 0) {
                 savedR = zr;
                 savedI = zi;
-                interval = interval < kMaxSaveInterval ? interval * 2 : interval;
+                interval = interval < kMaxSaveInterval ? interval + interval / 2 : interval;
                 untilSave = interval;
             }
         }

@@ -17,7 +17,7 @@ using fastpath::PixelQueue;
 constexpr int kW = 4;
 constexpr int kV = 3;
 constexpr int kLanes = kW * kV;
-constexpr std::uint32_t kBlock = 16;
+constexpr std::uint32_t kBlock = 8;
 
 // Lane masks for the 16 patterns of 4 bits, for blends.
 alignas(32) const std::int64_t kLaneMasks[16][4] = {
@@ -222,7 +222,7 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                         savedR[l] = r[b];
                         savedI[l] = i[b];
                         if (interval[l] < fastpath::kMaxSaveInterval) {
-                            interval[l] *= 2;
+                            interval[l] += interval[l] / 2;
                         }
                         saveAt[l] = it + interval[l];
                     }

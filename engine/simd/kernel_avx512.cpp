@@ -20,7 +20,7 @@ constexpr int kV = 4;
 // Iterations between the checks that need not run every step: the limit
 // (only when a lane can have reached it), the periodicity comparison and the
 // stores of Brent's scheme.
-constexpr std::uint32_t kBlock = 16;
+constexpr std::uint32_t kBlock = 8;
 
 // The state one step reads and writes. Idle lanes (no pixel) hold c = 0,
 // which stays at 0 and never escapes.
@@ -219,8 +219,9 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                 if (due != 0) {
                     savedR[j] = _mm512_mask_mov_pd(savedR[j], due, zr[j]);
                     savedI[j] = _mm512_mask_mov_pd(savedI[j], due, zi[j]);
-                    interval[j] = _mm256_mask_min_epu32(interval[j], due,
-                                                        _mm256_slli_epi32(interval[j], 1), capV);
+                    interval[j] = _mm256_mask_min_epu32(
+                        interval[j], due,
+                        _mm256_add_epi32(interval[j], _mm256_srli_epi32(interval[j], 1)), capV);
                     saveAt[j] = _mm256_mask_add_epi32(saveAt[j], due, now, interval[j]);
                 }
             }

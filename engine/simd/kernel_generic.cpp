@@ -46,7 +46,7 @@ std::uint32_t IterateSafe(double cr, double ci, std::uint32_t limit, bool shortc
                 savedR = zr;
                 savedI = zi;
                 if (interval < fastpath::kMaxSaveInterval) {
-                    interval *= 2;
+                    interval += interval / 2;
                 }
                 untilSave = interval;
             }

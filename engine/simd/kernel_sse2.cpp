@@ -18,7 +18,7 @@ using fastpath::PixelQueue;
 constexpr int kW = 2;
 constexpr int kV = 3;
 constexpr int kLanes = kW * kV;
-constexpr std::uint32_t kBlock = 16;
+constexpr std::uint32_t kBlock = 8;
 
 // Lane masks for the 4 patterns of 2 bits, for blends.
 alignas(16) const std::int64_t kLaneMasks[4][2] = {{0, 0}, {-1, 0}, {0, -1}, {-1, -1}};
@@ -223,7 +223,7 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                         savedR[l] = r[b];
                         savedI[l] = i[b];
                         if (interval[l] < fastpath::kMaxSaveInterval) {
-                            interval[l] *= 2;
+                            interval[l] += interval[l] / 2;
                         }
                         saveAt[l] = it + interval[l];
                     }
