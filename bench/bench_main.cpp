@@ -1,10 +1,10 @@
 // zembrix-bench: renders named scenes, or a Region given on the command line,
 // on every kernel this CPU runs (or the one forced with --path: avx512, avx2,
 // sse2, generic, each also as "-plain" without the periodicity check) and on
-// the literal loop, and prints iterations
-// per second and each path's ratio to the literal loop. With --dump it writes
-// the counts of one full Render as raw little-endian uint32, row-major, row 0
-// at Y1. Not a test: it asserts nothing about time.
+// the literal loop, and prints iterations per second and each path's ratio to
+// the literal loop. With --dump it writes the counts of one full Render (on the
+// kernel --path names) as raw little-endian uint32, row-major, row 0 at Y1.
+// Not a test: it asserts nothing about time.
 #include <cerrno>
 #include <chrono>
 #include <cstdint>

@@ -74,10 +74,13 @@
 // stretch forever: every later value is one that has already been tested
 // (or, when the earlier one is z0 = c, which is never tested, the later copy of
 // it was), so it never escapes and the count is the limit. The kernels store a
-// pair at growing intervals (Brent's scheme: the distance doubles after each
+// pair at growing intervals (Brent's scheme: the distance grows after each
 // store, so a cycle of any length is found once the stored pair lies on it)
 // and compare it with the current pair; a freshly started pixel stores a NaN
-// pattern, which no finite pair equals, until its first store. Cardioid or bulb
+// pattern, which no finite pair equals, until its first store. The SIMD kernels
+// store and compare every few iterations only (at the ends of short blocks),
+// which finds the same repeats a little later, and grow the distance by half
+// instead of doubling it, which finds them sooner after the orbit has settled. Cardioid or bulb
 // tests are not used: they are not shown to give the iteration's own count.
 #pragma once
 
@@ -92,7 +95,8 @@ inline constexpr double kTinyComponent = 0x1p-511;  // a square below 2^-1022 be
 inline constexpr double kRunningXLimit = 0x1p1022;  // bound of |x1| + width * |dx|
 
 // Brent's scheme: the first store happens this many iterations after a pixel
-// starts; the distance doubles after each store, up to kMaxSaveInterval.
+// starts; the distance then grows by half after each store, up to
+// kMaxSaveInterval.
 inline constexpr std::uint32_t kFirstSaveInterval = 8;
 inline constexpr std::uint32_t kMaxSaveInterval = 1u << 24;
 
