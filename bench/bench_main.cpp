@@ -1,8 +1,10 @@
 // zembrix-bench: renders named scenes, or a Region given on the command line,
-// on every kernel this CPU runs and on the literal loop, and prints iterations
-// per second and each path's ratio to the literal loop. With --dump it writes
-// the counts of one full Render as raw little-endian uint32, row-major, row 0
-// at Y1. Not a test: it asserts nothing about time.
+// on every kernel this CPU runs (or the one forced with --path: avx512, avx2,
+// sse2, generic, each also as "-plain" without the periodicity check) and on
+// the literal loop, and prints iterations per second and each path's ratio to
+// the literal loop. With --dump it writes the counts of one full Render (on the
+// kernel --path names) as raw little-endian uint32, row-major, row 0 at Y1.
+// Not a test: it asserts nothing about time.
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -48,12 +50,12 @@ double StepOf(double from, double to, std::int32_t n) {
 struct Measurement {
     double seconds = 0.0;
     std::uint64_t iterations = 0;
-    std::int32_t rows = 0;
+    std::int64_t rows = 0;
 };
 
 // Computes rows in a scattered order (so that any prefix samples the whole
-// picture) until every row is done or the time budget is spent, and counts the
-// iterations the counts stand for.
+// picture), repeating the picture until the time budget is spent (a slow path
+// may not finish one), and counts the iterations the counts stand for.
 Measurement Measure(const Scene& scene, RowKernel kernel, double budgetSeconds) {
     const double dx = StepOf(scene.region.X1, scene.region.X2, scene.width);
     const double dy = StepOf(scene.region.Y1, scene.region.Y2, scene.height);
@@ -67,22 +69,27 @@ Measurement Measure(const Scene& scene, RowKernel kernel, double budgetSeconds) 
     Measurement m;
     const auto start = std::chrono::steady_clock::now();
     // 7919 is prime, so r * 7919 mod height visits every row once.
-    for (std::int32_t i = 0; i < scene.height; ++i) {
-        const auto row = static_cast<std::size_t>((std::int64_t{i} * 7919) % scene.height);
+    for (std::int64_t i = 0;; ++i) {
+        const auto row = static_cast<std::size_t>((i * 7919) % scene.height);
         kernel(counts.data(), scene.width, scene.region.X1, dx, rowY[row], scene.limit);
         for (std::uint32_t c : counts) {
             m.iterations += c;
         }
         ++m.rows;
         m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (m.seconds > budgetSeconds) {
+        if (m.seconds > budgetSeconds && m.rows % scene.height == 0) {
+            break;
+        }
+        if (m.seconds > budgetSeconds && m.rows < scene.height) {
             break;
         }
     }
     return m;
 }
 
-void RunScene(const Scene& scene, double budgetSeconds) {
+// Measures the literal loop and then either every kernel this CPU runs or, when
+// one was forced with --path, that one only.
+void RunScene(const Scene& scene, double budgetSeconds, bool onlyActive) {
     std::printf("scene %s: Region (%.17g, %.17g, %.17g, %.17g), %d x %d, limit %u\n",
                 scene.name.c_str(), scene.region.X1, scene.region.Y1, scene.region.X2,
                 scene.region.Y2, scene.width, scene.height, scene.limit);
@@ -90,12 +97,14 @@ void RunScene(const Scene& scene, double budgetSeconds) {
     const double literalRate = static_cast<double>(literal.iterations) / literal.seconds;
     auto report = [&](const char* name, const Measurement& m) {
         const double rate = static_cast<double>(m.iterations) / m.seconds;
-        std::printf("  %-22s %8.3f Giter/s  %6.2fx  (%d of %d rows, %.2f s)\n", name, rate / 1e9,
-                    rate / literalRate, m.rows, scene.height, m.seconds);
+        std::printf("  %-14s %8.3f Giter/s  %6.2fx  (%.2f pictures, %.2f s)\n", name, rate / 1e9,
+                    rate / literalRate, static_cast<double>(m.rows) / scene.height, m.seconds);
     };
     report("literal", literal);
     for (const KernelInfo& info : AvailableKernels()) {
-        report(info.name, Measure(scene, info.kernel, budgetSeconds));
+        if (!onlyActive || info.kernel == ActiveRowKernel()) {
+            report(info.name, Measure(scene, info.kernel, budgetSeconds));
+        }
     }
     std::fflush(stdout);
 }
@@ -161,6 +170,7 @@ int main(int argc, char** argv) {
     long long height = -1;
     long long limit = -1;
     const char* dumpPath = nullptr;
+    bool forced = false;
     double budget = 2.0;
     const std::vector<Scene> named = NamedScenes();
 
@@ -192,6 +202,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "zembrix-bench: no kernel '%s' on this CPU\n", argv[i]);
                 return 2;
             }
+            forced = true;
         } else if (arg == "--seconds" && left >= 1) {
             if (!ParseDouble(argv[++i], budget) || !(budget > 0.0)) {
                 Usage();
@@ -226,10 +237,14 @@ int main(int argc, char** argv) {
     if (scenes.empty()) {
         scenes = named;
     }
-    std::printf("active kernel: %s\n", ActiveKernelName());
+    std::printf("active kernel: %s; this CPU runs:", ActiveKernelName());
+    for (const KernelInfo& info : AvailableKernels()) {
+        std::printf(" %s", info.name);
+    }
+    std::printf("\n");
     for (const Scene& scene : scenes) {
         if (scene.width > 0 && scene.height > 0) {
-            RunScene(scene, budget);
+            RunScene(scene, budget, forced);
         }
     }
     return 0;

@@ -22,7 +22,9 @@ RowKernel ActiveRowKernel();
 // Its name, for the benchmark's report.
 const char* ActiveKernelName();
 
-// Forces a kernel by name: one of AvailableKernels(), "fast" (the best one this
-// CPU runs) or "auto" (the default choice). Returns false, changing nothing, for a name that
-// is unknown or cannot run here.
+// Forces a kernel by name: one of AvailableKernels() ("exact", "avx512",
+// "avx2", "sse2", "generic", each but "exact" also as "-plain", without the
+// periodicity check), "fast" (the best one this CPU runs) or "auto" (the
+// default choice, the same one). Returns false, changing nothing, for a name
+// that is unknown or cannot run here.
 bool ForceKernel(std::string_view name);
