@@ -140,6 +140,8 @@ struct QueuedMessage {
     bool useWidgetGeometry = false;  // apply the widget's geometry of the moment instead
     QRect geometry;
     bool applyState = false;  // a show state Qt reported, applied when handed out
+    bool hasPosition = false;  // the pointer's screen position came with the input
+    QPoint position;
     ShowState state = ShowState::Normal;
 };
 
@@ -158,6 +160,7 @@ struct State {
     std::map<DWORD, KeyRecord> keyRecords;  // by message time, for TranslateMessage and replay
     std::array<BYTE, 256> keyState{};
     RECT sizingRect{};  // lParam of the WM_SIZING handed out last
+    QPoint lastPointer;  // screen position of the last mouse input: MSG.pt of other messages
 
     HWND capture = nullptr;
     HWND active = nullptr;

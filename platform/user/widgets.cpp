@@ -363,6 +363,8 @@ private:
                                   static_cast<short>(std::clamp(local.y(), -32768, 32767)));
         m.modifiers = e->modifiers();
         m.buttons = e->buttons();
+        m.hasPosition = true;
+        m.position = e->globalPosition().toPoint();
         PostInput(m);
     }
 
