@@ -170,6 +170,7 @@ struct State {
     int loopDepth = 0;  // GetMessageA/PeekMessageA calls on the stack
     int waitDepth = 0;  // ShowWindow waiting for an exposure: no procedure may run
     bool commonControls = false;
+    bool altAlone = false;  // Alt went down and nothing else since: its release opens the menu
 
     std::unique_ptr<QTimer> burstTimer;
     HWND burstWindow = nullptr;
@@ -230,6 +231,7 @@ void SetControlText(Window& window, const std::string& text);
 void RebuildMenuBar(Window& window);
 void RefreshMenuBar(HMENU menu);
 void OpenMenuBar(Window& window, QPoint globalPos);
+void OpenMenuBarByKey(Window& window, char mnemonic);
 int MenuBarHeight(const Window& window);
 void ReplayKey(Window& window, const KeyRecord& key, bool press);
 void InsertCharacter(Window& window, char c);
