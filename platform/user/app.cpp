@@ -124,6 +124,11 @@ void StartApplication(int& argc, char** argv) {
         return;
     }
     qInstallMessageHandler(DropMessage);
+    // One Win32 pixel is one device pixel: no scaling by Qt. The screen's
+    // DPI still sets the dialog font's pixel size, so dialogs grow with it.
+    if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) {
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    }
     constructingApplication = true;
     applicationStorage.Construct(argc, argv);
     constructingApplication = false;

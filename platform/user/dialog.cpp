@@ -138,6 +138,10 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
     if (focus) {
         if (HWND f = GetNextDlgTabItem(h, nullptr, FALSE)) {
             SetFocus(f);
+            // An edit that gets the focus this way has its text selected.
+            if (SendMessageA(f, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+                SendMessageA(f, EM_SETSEL, 0, -1);
+            }
         }
     }
     if ((w = Find(h)) != nullptr && (t.style & WS_VISIBLE) && !modal && !w->dialogEnded) {

@@ -140,6 +140,8 @@ struct QueuedMessage {
     bool useWidgetGeometry = false;  // apply the widget's geometry of the moment instead
     QRect geometry;
     bool applyState = false;  // a show state Qt reported, applied when handed out
+    bool hasPosition = false;  // the pointer's screen position came with the input
+    QPoint position;
     ShowState state = ShowState::Normal;
 };
 
@@ -158,6 +160,7 @@ struct State {
     std::map<DWORD, KeyRecord> keyRecords;  // by message time, for TranslateMessage and replay
     std::array<BYTE, 256> keyState{};
     RECT sizingRect{};  // lParam of the WM_SIZING handed out last
+    QPoint lastPointer;  // screen position of the last mouse input: MSG.pt of other messages
 
     HWND capture = nullptr;
     HWND active = nullptr;
@@ -167,6 +170,7 @@ struct State {
     int loopDepth = 0;  // GetMessageA/PeekMessageA calls on the stack
     int waitDepth = 0;  // ShowWindow waiting for an exposure: no procedure may run
     bool commonControls = false;
+    bool altAlone = false;  // Alt went down and nothing else since: its release opens the menu
 
     std::unique_ptr<QTimer> burstTimer;
     HWND burstWindow = nullptr;
@@ -227,6 +231,7 @@ void SetControlText(Window& window, const std::string& text);
 void RebuildMenuBar(Window& window);
 void RefreshMenuBar(HMENU menu);
 void OpenMenuBar(Window& window, QPoint globalPos);
+void OpenMenuBarByKey(Window& window, char mnemonic);
 int MenuBarHeight(const Window& window);
 void ReplayKey(Window& window, const KeyRecord& key, bool press);
 void InsertCharacter(Window& window, char c);

@@ -8,7 +8,6 @@
 // Update regions are clipped to their bounding rectangle when painted.
 // Leaves out: timers, sent messages between threads, WM_NCPAINT.
 #include <QCoreApplication>
-#include <QCursor>
 #include <QTimer>
 #include <algorithm>
 #include <new>
@@ -256,8 +255,12 @@ void Enqueue(QueuedMessage entry, bool front) {
     if (!entry.msg.time) {
         entry.msg.time = NextMessageTime();
     }
-    QPoint p = QCursor::pos();
-    entry.msg.pt = POINT{p.x(), p.y()};
+    // Asking X for the pointer costs a round trip: mouse input brings its
+    // position, everything else takes the last one known.
+    if (entry.hasPosition) {
+        s.lastPointer = entry.position;
+    }
+    entry.msg.pt = POINT{s.lastPointer.x(), s.lastPointer.y()};
     if (front) {
         s.queue.push_front(std::move(entry));
     } else {

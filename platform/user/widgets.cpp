@@ -363,6 +363,8 @@ private:
                                   static_cast<short>(std::clamp(local.y(), -32768, 32767)));
         m.modifiers = e->modifiers();
         m.buttons = e->buttons();
+        m.hasPosition = true;
+        m.position = e->globalPosition().toPoint();
         PostInput(m);
     }
 
@@ -889,6 +891,34 @@ void OpenMenuBar(Window& w, QPoint globalPos) {
     if (action) {
         host->menuBar->opening_ = true;
         host->menuBar->setActiveAction(action);
+        host->menuBar->opening_ = false;
+    }
+}
+
+void OpenMenuBarByKey(Window& w, char mnemonic) {
+    // F10 and Alt open the first popup; Alt with a letter the popup whose
+    // title has that mnemonic. Inside the popup Qt's own keys move on.
+    HWND h = w.handle;
+    SendMessageA(h, WM_INITMENU, reinterpret_cast<WPARAM>(w.menu), 0);
+    Window* again = Find(h);
+    auto* host = again ? dynamic_cast<HostWidget*>(again->widget.data()) : nullptr;
+    if (!host || !host->menuBar || (again->style & WS_DISABLED) ||
+        host->menuBar->actions().isEmpty()) {
+        return;
+    }
+    RefreshActions(host);
+    QAction* target = mnemonic ? nullptr : host->menuBar->actions().front();
+    QChar wanted = QChar(static_cast<unsigned char>(mnemonic)).toLower();
+    for (QAction* a : host->menuBar->actions()) {
+        QString text = a->text();
+        qsizetype at = text.indexOf('&');
+        if (!target && at >= 0 && at + 1 < text.size() && text[at + 1].toLower() == wanted) {
+            target = a;
+        }
+    }
+    if (target) {
+        host->menuBar->opening_ = true;
+        host->menuBar->setActiveAction(target);
         host->menuBar->opening_ = false;
     }
 }

@@ -374,6 +374,7 @@ using platform::user::InvalidateWindowTree;
 using platform::user::IsDescendant;
 using platform::user::IsTopLevel;
 using platform::user::OpenMenuBar;
+using platform::user::OpenMenuBarByKey;
 using platform::user::QStringFromAnsi;
 using platform::user::QueryMinMax;
 using platform::user::RemoveFromModel;
@@ -1246,14 +1247,38 @@ LRESULT WINAPI DefWindowProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam
                 case SC_RESTORE:
                     ShowWindow(h, SW_RESTORE);
                     return 0;
+                case SC_KEYMENU:
+                    if (!(w->style & WS_CHILD) && w->menu) {
+                        OpenMenuBarByKey(*w, static_cast<char>(lParam & 0xFF));
+                    }
+                    return 0;
                 default:
                     return 0;
             }
-        case WM_SYSKEYDOWN:
-            if (wParam == VK_F4 && (lParam & (1 << 29))) {
+        case WM_KEYDOWN:
+            S().altAlone = false;
+            return 0;
+        case WM_SYSKEYDOWN: {
+            Window* top = TopLevelOf(w);
+            S().altAlone = wParam == VK_MENU;
+            if (top && wParam == VK_F4 && (lParam & (1 << 29))) {
+                SendMessageA(top->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+            } else if (top && wParam == VK_F10) {
+                SendMessageA(top->handle, WM_SYSCOMMAND, SC_KEYMENU, 0);
+            }
+            return 0;
+        }
+        case WM_SYSKEYUP:
+            if (wParam == VK_MENU && S().altAlone) {
+                S().altAlone = false;
                 if (Window* top = TopLevelOf(w)) {
-                    SendMessageA(top->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+                    SendMessageA(top->handle, WM_SYSCOMMAND, SC_KEYMENU, 0);
                 }
+            }
+            return 0;
+        case WM_SYSCHAR:
+            if (Window* top = TopLevelOf(w); top && wParam != ' ') {
+                SendMessageA(top->handle, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wParam));
             }
             return 0;
         case WM_NCLBUTTONDOWN:

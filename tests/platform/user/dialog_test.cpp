@@ -58,6 +58,14 @@ TEST(DialogUnits, TheSubstituteFontGivesFixedBaseUnitsAndEveryTemplateItsPixelSi
     EXPECT_EQ(ClientSize(coordinates), QSize(369, 99));
     EXPECT_EQ(ClientSize(colors), QSize(150, 102));
     EXPECT_EQ(ClientSize(about), QSize(320, 141));
+    HWND render = Modeless(102, frame);
+    EXPECT_EQ(ClientSize(render), QSize(312, 213));
+    RECT ok = ItemRect(render, 1020);
+    EXPECT_EQ(ok.left, 168);
+    EXPECT_EQ(ok.top, 180);
+    EXPECT_EQ(ok.right - ok.left, 75);
+    RECT name = ItemRect(render, 1019);
+    EXPECT_EQ(name.right - name.left, 266);
     // The progress popup has a border and a static edge: 2 pixels each side.
     EXPECT_EQ(ClientSize(progress), QSize(257, 66));
     RECT window;

@@ -156,3 +156,21 @@ TEST(Accelerators, NoCommandForAMenuItemWhileMinimisedAndNoWmInitMenuWhileCaptur
     EXPECT_EQ(TranslateAcceleratorA(frame, table, &f1), 1);
     EXPECT_EQ(MenuTraffic(frame), (std::vector<std::pair<UINT, WPARAM>>{{WM_COMMAND, 40009}}));
 }
+
+TEST(MenuBar, F10AndAltWithAMnemonicOpenTheMenuBarAfterWmInitMenu) {
+    HWND frame = MenuFrame();
+    ShowWindow(frame, SW_SHOW);
+    RunUntilIdle();
+    QMenuBar* bar = WidgetOf(frame)->findChild<QMenuBar*>();
+    Log().clear();
+    TypeKey(frame, Qt::Key_F10);
+    RunUntilIdle();
+    EXPECT_EQ(MenuTraffic(frame), (std::vector<std::pair<UINT, WPARAM>>{{WM_INITMENU, 0}}));
+    EXPECT_EQ(bar->activeAction(), bar->actions()[0]);
+    bar->actions()[0]->menu()->hide();
+    Log().clear();
+    TypeKey(frame, Qt::Key_H, Qt::AltModifier, "h");
+    RunUntilIdle();
+    EXPECT_EQ(MenuTraffic(frame), (std::vector<std::pair<UINT, WPARAM>>{{WM_INITMENU, 0}}));
+    EXPECT_EQ(bar->activeAction(), bar->actions()[2]);
+}

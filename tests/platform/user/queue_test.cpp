@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWindow>
 #include <chrono>
@@ -407,4 +408,27 @@ TEST(Resize, AnyInputEndsARunningBurstAndItsExitComesFirst) {
     Drain();
     EXPECT_EQ(MessagesOf(frame, {WM_SIZING, WM_SIZE, WM_EXITSIZEMOVE, WM_KEYDOWN}),
               (std::vector<UINT>{WM_SIZING, WM_SIZE, WM_EXITSIZEMOVE, WM_KEYDOWN}));
+}
+
+TEST(Input, AutoRepeatReleasesAreDroppedAndRepeatsSetThePreviousStateBit) {
+    HWND frame = CreateFrame();
+    ShowWindow(frame, SW_SHOW);
+    Drain();
+    QWidget* w = WidgetOf(frame);
+    QKeyEvent first(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, QString(), true);
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+    QCoreApplication::sendEvent(w, &first);
+    QCoreApplication::sendEvent(w, &release);
+    QCoreApplication::sendEvent(w, &again);
+    MSG msg;
+    std::vector<LPARAM> downs;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        EXPECT_EQ(msg.message, static_cast<UINT>(WM_KEYDOWN));
+        EXPECT_EQ(msg.wParam, static_cast<WPARAM>(VK_RIGHT));
+        downs.push_back(msg.lParam);
+    }
+    ASSERT_EQ(downs.size(), 2u);
+    EXPECT_EQ(downs[0] & (1 << 30), 0);
+    EXPECT_NE(downs[1] & (1 << 30), 0);
 }

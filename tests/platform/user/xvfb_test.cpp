@@ -98,6 +98,24 @@ bool MenuBarWorks() {
         std::fprintf(stderr, "xvfb test: no command from the menu\n");
         return false;
     }
+    // A resize by the X server (as a window manager makes it): announced,
+    // sized, and ended after a quiet moment.
+    Log().clear();
+    QString id = QString::number(WidgetOf(frame)->winId());
+    if (!DriveUntil(QStringList{"windowsize", id, "600", "350"},
+                    [&] { return Logged(frame, WM_EXITSIZEMOVE, 0); })) {
+        std::fprintf(stderr, "xvfb test: no end of the resize\n");
+        return false;
+    }
+    std::vector<UINT> sizing = MessagesOf(frame, {WM_SIZING, WM_SIZE, WM_EXITSIZEMOVE});
+    RECT r;
+    GetWindowRect(frame, &r);
+    if (sizing.size() < 3 || sizing.front() != WM_SIZING || sizing.back() != WM_EXITSIZEMOVE ||
+        r.right - r.left != 600 || r.bottom - r.top != 350) {
+        std::fprintf(stderr, "xvfb test: resize seen as %zu messages, %ld x %ld\n", sizing.size(),
+                     static_cast<long>(r.right - r.left), static_cast<long>(r.bottom - r.top));
+        return false;
+    }
     DestroyWindow(frame);
     return true;
 }
