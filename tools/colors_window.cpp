@@ -3,27 +3,9 @@
 #include "resources/resource.h"
 #include "tools/color_set_data.h"
 #include "view/fractal_view.h"
+#include "view/win32_raii.h"
 
-namespace {
-
-// Restores the object a device context held before, on every path out.
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-    ~SelectedObject() {
-        if (previous_ != nullptr) {
-            SelectObject(dc_, previous_);
-        }
-    }
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 ColorsWindow::ColorsWindow() {
     for (COLORREF& custom : customColors) {

@@ -6,21 +6,9 @@
 #include "view/bmp_file.h"
 #include "view/file_replace.h"
 #include "view/fractal_view.h"
+#include "view/win32_raii.h"
 
 namespace {
-
-// A block from the process heap, released on every path out.
-class HeapBuffer {
-public:
-    explicit HeapBuffer(SIZE_T bytes) : p_(HeapAlloc(GetProcessHeap(), 0, bytes)) {}
-    HeapBuffer(const HeapBuffer&) = delete;
-    HeapBuffer& operator=(const HeapBuffer&) = delete;
-    ~HeapBuffer() { HeapFree(GetProcessHeap(), 0, p_); }
-    void* get() const { return p_; }
-
-private:
-    void* p_;
-};
 
 bool AskForFileName(HWND owner, char (&path)[MAX_PATH]) {
     OPENFILENAMEA ofn;
@@ -55,7 +43,7 @@ void SaveImage(HWND owner) {
     }
     const std::size_t pixelCount =
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    HeapBuffer pixels(pixelCount * sizeof(std::uint32_t));
+    HeapBlock pixels(pixelCount * sizeof(std::uint32_t));
     if (pixels.get() == nullptr || !view.ReadPixels(height, pixels.get())) {
         return;
     }

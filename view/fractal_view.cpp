@@ -9,6 +9,7 @@
 #include "tools/coordinates_window.h"
 #include "view/color_map.h"
 #include "view/image_placement.h"
+#include "view/win32_raii.h"
 #include "view/zoom.h"
 
 namespace {
@@ -19,35 +20,8 @@ constexpr char kViewWindowName[] = "ZembrixViewWindow";
 // 72 dots per inch, in pixels per metre, as the header records it.
 constexpr LONG kPixelsPerMetre = 2835;
 
-// A block from the process heap, released on every path out.
-struct HeapBlock {
-    void* p;
-    explicit HeapBlock(SIZE_T bytes) : p(HeapAlloc(GetProcessHeap(), 0, bytes)) {}
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-    ~HeapBlock() { HeapFree(GetProcessHeap(), 0, p); }
-};
-
 // The Selection's value at the end of every gesture.
 constexpr Selection kNoSelection{-1, -1, -1, -1};
-
-// A window DC for drawing outside WM_PAINT, released on every path out.
-class WindowDC {
-public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    ~WindowDC() {
-        if (dc_ != nullptr) {
-            ReleaseDC(window_, dc_);
-        }
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
 
 // Pointer positions of mouse messages: signed 16-bit halves of lParam, so a
 // captured pointer left of or above the client area reads negative.
@@ -160,10 +134,10 @@ bool FractalView::Recolor() {
 
     const std::size_t pixelCount = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     HeapBlock pixels(pixelCount * sizeof(ImagePixel));
-    if (pixels.p != nullptr && image != nullptr &&
+    if (pixels.get() != nullptr && image != nullptr &&
         ColorCounts(grid, engine->iterationLimit, gradient,
-                    std::span<ImagePixel>(static_cast<ImagePixel*>(pixels.p), pixelCount))) {
-        SetDIBits(memoryDC, image, 0, static_cast<UINT>(h), pixels.p, AsBitmapInfo(header),
+                    std::span<ImagePixel>(static_cast<ImagePixel*>(pixels.get()), pixelCount))) {
+        SetDIBits(memoryDC, image, 0, static_cast<UINT>(h), pixels.get(), AsBitmapInfo(header),
                   DIB_RGB_COLORS);
     }
     recolorPending = 0;
@@ -253,11 +227,11 @@ void FractalView::DrawRubberBand() const {
         return;
     }
     const int previousMode = SetROP2(dc.get(), R2_XORPEN);
-    HGDIOBJ previousBrush = SelectObject(dc.get(), GetStockObject(NULL_BRUSH));
-    HGDIOBJ previousPen = SelectObject(dc.get(), GetStockObject(WHITE_PEN));
-    Rectangle(dc.get(), selection.left, selection.top, selection.right, selection.bottom);
-    SelectObject(dc.get(), previousPen);
-    SelectObject(dc.get(), previousBrush);
+    {
+        SelectedObject brush(dc.get(), GetStockObject(NULL_BRUSH));
+        SelectedObject pen(dc.get(), GetStockObject(WHITE_PEN));
+        Rectangle(dc.get(), selection.left, selection.top, selection.right, selection.bottom);
+    }
     SetROP2(dc.get(), previousMode);
 }
 
