@@ -51,6 +51,25 @@ void Lexer::Fail(int line, const std::string& message) const {
     throw RcFailure(SourceLocation{fileName_, line}, message);
 }
 
+// Past a /* ... */ comment that starts at pos_, counting its lines.
+void Lexer::SkipBlockComment() {
+    const int startLine = line_;
+    pos_ += 2;
+    for (;;) {
+        if (pos_ >= text_.size()) {
+            Fail(startLine, "unterminated comment");
+        }
+        if (text_[pos_] == '*' && Peek(1) == '/') {
+            pos_ += 2;
+            return;
+        }
+        if (text_[pos_] == '\n') {
+            ++line_;
+        }
+        ++pos_;
+    }
+}
+
 void Lexer::SkipSpaceAndComments() {
     while (pos_ < text_.size()) {
         const char c = text_[pos_];
@@ -65,21 +84,7 @@ void Lexer::SkipSpaceAndComments() {
                 ++pos_;
             }
         } else if (c == '/' && Peek(1) == '*') {
-            const int startLine = line_;
-            pos_ += 2;
-            for (;;) {
-                if (pos_ >= text_.size()) {
-                    Fail(startLine, "unterminated comment");
-                }
-                if (text_[pos_] == '*' && Peek(1) == '/') {
-                    pos_ += 2;
-                    break;
-                }
-                if (text_[pos_] == '\n') {
-                    ++line_;
-                }
-                ++pos_;
-            }
+            SkipBlockComment();
         } else {
             return;
         }
@@ -336,21 +341,7 @@ Token Lexer::LexDirective() {
             break;
         }
         if (c == '/' && Peek(1) == '*') {
-            const int startLine = line_;
-            pos_ += 2;
-            for (;;) {
-                if (pos_ >= text_.size()) {
-                    Fail(startLine, "unterminated comment");
-                }
-                if (text_[pos_] == '*' && Peek(1) == '/') {
-                    pos_ += 2;
-                    break;
-                }
-                if (text_[pos_] == '\n') {
-                    ++line_;
-                }
-                ++pos_;
-            }
+            SkipBlockComment();
             token.text += ' ';
             continue;
         }

@@ -49,6 +49,7 @@ public:
 private:
     char Peek(std::size_t ahead = 0) const;
     [[noreturn]] void Fail(int line, const std::string& message) const;
+    void SkipBlockComment();
     void SkipSpaceAndComments();
     Token LexNumber();
     Token LexString();
