@@ -119,3 +119,16 @@ expect_exit() {
   wait "$app" || status=$?
   [ "$status" -eq "$1" ] || fail "exit code $status, expected $1"
 }
+
+# menu_pick BAR_X ITEM_Y: clicks the frame's menu bar title at x = BAR_X (the
+# bar is the frame's top 17 pixels; the frame is at 0, 0), waits for its popup
+# and clicks the item whose row is at screen y = ITEM_Y (rows of 22 pixels
+# from y = 30 in the default font: File has Save Image... 30, Exit 75; View
+# has Coordinates Window 30, Colors Window 52).
+e2e_popup_open() { [ "$(xdotool search --onlyvisible --name '' 2> /dev/null | wc -l)" -gt "$e2e_visible" ]; }
+menu_pick() {
+  e2e_visible=$(xdotool search --onlyvisible --name '' 2> /dev/null | wc -l)
+  xdotool mousemove "$1" 8 click 1
+  wait_for 50 e2e_popup_open || fail "no menu popup at x = $1"
+  xdotool mousemove $(($1 + 30)) "$2" click 1
+}
