@@ -1,16 +1,20 @@
-// view_matches SHOT.ppm FRAME_WIDTH FRAME_HEIGHT: exit 0 when the screenshot of the frame (its
-// window at the top-left of the shot) shows, in its view, exactly the default picture that the
-// engine computes for the view's size. The view's client area is found as the frame's width less
+// view_matches SHOT.ppm FRAME_WIDTH FRAME_HEIGHT [GESTURE...]: exit 0 when the screenshot of the
+// frame (its window at the top-left of the shot) shows, in its view, exactly the picture that the
+// engine computes for the view's size: the default Region fitted to the view, then zoomed by each
+// GESTURE in turn, "L,T,R,B" (button pressed at L,T and released at R,B, view client pixels) or
+// "alt:L,T,R,B" (released with Alt held), as the view's mouse zoom does it. The view's client area is found as the frame's width less
 // the view's 3-pixel borders, and the height whose first and last rows match; then every pixel is
 // compared.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "engine/fractal_engine.h"
 #include "engine/geometry.h"
 #include "view/color_map.h"
+#include "view/zoom.h"
 
 namespace {
 
@@ -47,11 +51,42 @@ bool ReadPpm(const char* path, Shot& shot) {
     return true;
 }
 
-// The default picture for a width x height view, top row first; only its
-// first `rows` rows when rows is 1 (row 0 samples Y1 whatever the height).
-std::vector<std::uint32_t> DefaultPicture(int width, int height, int rows) {
+struct Gesture {
+    Selection drawn;
+    bool alt = false;
+};
+
+bool ParseGesture(const char* text, Gesture& gesture) {
+    std::string s = text;
+    if (s.rfind("alt:", 0) == 0) {
+        gesture.alt = true;
+        s.erase(0, 4);
+    }
+    Selection& d = gesture.drawn;
+    char end = 0;
+    return std::sscanf(s.c_str(), "%d,%d,%d,%d%c", &d.left, &d.top, &d.right, &d.bottom, &end) ==
+           4;
+}
+
+std::vector<Gesture> gestures;
+
+// The Region a width x height view shows after start-up and the gestures; a
+// gesture that would not zoom leaves the Region as it was.
+Region ViewRegion(int width, int height) {
     Region region = kDefaultRegion;
     FitRegionToAspect(width, height, region);
+    for (const Gesture& g : gestures) {
+        if (const std::optional<Region> next = ZoomRegion(region, g.drawn, width, height, g.alt)) {
+            region = *next;
+        }
+    }
+    return region;
+}
+
+// The picture for a width x height view, top row first; only its first
+// `rows` rows when rows is 1 (row 0 samples Y1 whatever the height).
+std::vector<std::uint32_t> DefaultPicture(int width, int height, int rows) {
+    const Region region = ViewRegion(width, height);
     height = rows;
     FractalEngine engine;
     engine.SetRegion(region);
@@ -76,8 +111,14 @@ std::vector<std::uint32_t> DefaultPicture(int width, int height, int rows) {
 
 int main(int argc, char** argv) {
     Shot shot;
-    if (argc != 4 || !ReadPpm(argv[1], shot)) {
-        std::fprintf(stderr, "usage: view_matches SHOT.ppm FRAME_WIDTH FRAME_HEIGHT\n");
+    bool usable = argc >= 4 && ReadPpm(argv[1], shot);
+    for (int i = 4; i < argc && usable; ++i) {
+        Gesture g;
+        usable = ParseGesture(argv[i], g);
+        gestures.push_back(g);
+    }
+    if (!usable) {
+        std::fprintf(stderr, "usage: view_matches SHOT.ppm FRAME_WIDTH FRAME_HEIGHT [[alt:]L,T,R,B...]\n");
         return 2;
     }
     const int frameWidth = std::atoi(argv[2]);
@@ -108,8 +149,9 @@ int main(int argc, char** argv) {
             }
         }
         if (differing == 0) {
-            std::printf("view %d x %d at (%d, %d) matches the default picture\n", width, height,
-                        kBorder, top);
+            const Region r = ViewRegion(width, height);
+            std::printf("view %d x %d at (%d, %d) matches the picture of %.17g %.17g %.17g %.17g\n",
+                        width, height, kBorder, top, r.X1, r.Y1, r.X2, r.Y2);
             return 0;
         }
         if (differing < picture.size() / 100) {
@@ -117,6 +159,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("no view of the default picture found\n");
+    std::printf("no view of the expected picture found\n");
     return 1;
 }

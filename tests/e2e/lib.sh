@@ -1,0 +1,134 @@
+# Sourced by the end-to-end scripts: a fresh Xvfb display (and openbox when
+# asked), the explorer on it, bounded polls, screenshots, and a cleanup trap
+# that ends every process started here, whatever happens.
+#
+# The display number comes from Xvfb itself (-displayfd), so concurrent tests
+# never race for one; the display counts as up only once a client can connect
+# (xdpyinfo), since Xvfb writes the number before it accepts connections.
+set -u
+e2e_work=$(mktemp -d)
+e2e_pids=()
+e2e_cleanup() {
+  local i
+  for ((i = ${#e2e_pids[@]} - 1; i >= 0; i--)); do
+    kill "${e2e_pids[i]}" 2> /dev/null
+    wait "${e2e_pids[i]}" 2> /dev/null
+  done
+  rm -rf "$e2e_work"
+}
+trap e2e_cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+skip() {
+  echo "SKIPPED: $*"
+  exit 77
+}
+
+# wait_for TRIES COMMAND...: runs COMMAND every 0.1 s until it succeeds, at
+# most TRIES times.
+wait_for() {
+  local tries=$1
+  shift
+  for ((; tries > 0; tries--)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_display_file_ready() { [ -s "$e2e_work/display" ] || ! kill -0 "$e2e_xvfb" 2> /dev/null; }
+e2e_wm_ready() {
+  xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' || ! kill -0 "$e2e_wm" 2> /dev/null
+}
+
+# start_display [openbox]: a 1024 x 768 x 24 display in DISPLAY; skips (77)
+# when a tool is missing or the display does not come up.
+start_display() {
+  local tool
+  for tool in Xvfb xdotool import xdpyinfo "$@"; do
+    command -v "$tool" > /dev/null || skip "$tool is not installed"
+  done
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$e2e_work/display" 2> "$e2e_work/xvfb.log" &
+  e2e_xvfb=$!
+  e2e_pids+=("$e2e_xvfb")
+  wait_for 600 e2e_display_file_ready
+  [ -s "$e2e_work/display" ] || { cat "$e2e_work/xvfb.log"; skip "Xvfb did not start"; }
+  export DISPLAY=":$(tr -d '[:space:]' < "$e2e_work/display")"
+  wait_for 600 xdpyinfo > /dev/null 2>&1 || skip "$DISPLAY accepts no connection"
+  export XDG_RUNTIME_DIR="$e2e_work/runtime"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  export QT_QPA_PLATFORM=xcb
+  if [ "${1:-}" = openbox ]; then
+    openbox --sm-disable > "$e2e_work/openbox.log" 2>&1 &
+    e2e_wm=$!
+    e2e_pids+=("$e2e_wm")
+    wait_for 600 e2e_wm_ready
+    kill -0 "$e2e_wm" 2> /dev/null || { cat "$e2e_work/openbox.log"; skip "openbox did not start"; }
+  fi
+}
+
+# window_named REGEX: the id of the first visible window with that title.
+window_named() {
+  xdotool search --onlyvisible --name "$1" 2> /dev/null | head -n 1
+}
+e2e_window_up() {
+  e2e_found=$(window_named "$1")
+  [ -n "$e2e_found" ] || ! kill -0 "$app" 2> /dev/null
+}
+# wait_window REGEX: sets $window to it within 30 s, or fails.
+wait_window() {
+  e2e_found=""
+  wait_for 300 e2e_window_up "$1"
+  [ -n "$e2e_found" ] || fail "no window named $1"
+  window=$e2e_found
+}
+
+# start_app ZEMBRIX: runs the explorer in $e2e_work, sets $app and $window.
+start_app() {
+  (cd "$e2e_work" && exec "$1") &
+  app=$!
+  e2e_pids+=("$app")
+  wait_window '^Zembrix$'
+}
+
+# shot FILE [GEOMETRY]: a PPM screenshot of the screen, or of WxH+X+Y of it.
+shot() {
+  import -window root ${2:+-crop "$2"} -depth 8 "ppm:$1" 2> /dev/null
+}
+
+# view_shows MATCHES FW FH [GESTURE...]: true once the frame's view shows the
+# picture view_matches expects (polled for 15 s); its verdict in $e2e_result.
+view_shows() {
+  local matches=$1
+  shift
+  wait_for 60 e2e_match "$matches" "$@"
+}
+e2e_match() {
+  local matches=$1
+  shift
+  shot "$e2e_work/view.ppm" "${1}x${2}+0+0" && e2e_result=$("$matches" "$e2e_work/view.ppm" "$@")
+}
+
+# expect_exit CODE: waits (10 s) for the explorer to end, with that code.
+e2e_app_gone() { ! kill -0 "$app" 2> /dev/null; }
+expect_exit() {
+  wait_for 100 e2e_app_gone || fail "the explorer did not end"
+  local status=0
+  wait "$app" || status=$?
+  [ "$status" -eq "$1" ] || fail "exit code $status, expected $1"
+}
+
+# menu_pick BAR_X ITEM_Y: clicks the frame's menu bar title at x = BAR_X (the
+# bar is the frame's top 17 pixels; the frame is at 0, 0), waits for its popup
+# and clicks the item whose row is at screen y = ITEM_Y (rows of 22 pixels
+# from y = 30 in the default font: File has Save Image... 30, Exit 75; View
+# has Coordinates Window 30, Colors Window 52).
+e2e_popup_open() { [ "$(xdotool search --onlyvisible --name '' 2> /dev/null | wc -l)" -gt "$e2e_visible" ]; }
+menu_pick() {
+  e2e_visible=$(xdotool search --onlyvisible --name '' 2> /dev/null | wc -l)
+  xdotool mousemove "$1" 8 click 1
+  wait_for 50 e2e_popup_open || fail "no menu popup at x = $1"
+  xdotool mousemove $(($1 + 30)) "$2" click 1
+}
