@@ -575,6 +575,15 @@ QString WithoutPrefix(const std::string& text, bool noPrefix) {
 
 void AddItems(QMenu* qmenu, QMenuBar* bar, HMENU handle, HWND frame);
 
+// An unchecked item shows no box at all, as on Windows: only a checked item
+// is made checkable, and its mark follows the item's flags.
+void ShowCheckMark(QAction* action, const MenuItem& item) {
+    const bool checked = (item.flags & MF_CHECKED) != 0;
+    action->setCheckable(checked);
+    action->setChecked(checked);
+    action->setEnabled(!(item.flags & (MF_GRAYED | MF_DISABLED)));
+}
+
 void AddItem(QMenu* qmenu, QMenuBar* bar, HMENU handle, std::size_t index, HWND frame) {
     Menu* menu = FindMenu(handle);
     const MenuItem& item = menu->items[index];
@@ -604,9 +613,7 @@ void AddItem(QMenu* qmenu, QMenuBar* bar, HMENU handle, std::size_t index, HWND 
     action->setProperty("zembrixMenu",
                         QVariant::fromValue<qulonglong>(reinterpret_cast<std::uintptr_t>(handle)));
     action->setProperty("zembrixIndex", QVariant::fromValue<qulonglong>(index));
-    action->setCheckable((item.flags & MF_CHECKED) != 0 || !item.popup);
-    action->setChecked((item.flags & MF_CHECKED) != 0);
-    action->setEnabled(!(item.flags & (MF_GRAYED | MF_DISABLED)));
+    ShowCheckMark(action, item);
 }
 
 void AddItems(QMenu* qmenu, QMenuBar* bar, HMENU handle, HWND frame) {
@@ -632,9 +639,7 @@ void RefreshActions(QWidget* root) {
         if (!menu || index >= menu->items.size()) {
             continue;
         }
-        const MenuItem& item = menu->items[index];
-        action->setChecked((item.flags & MF_CHECKED) != 0);
-        action->setEnabled(!(item.flags & (MF_GRAYED | MF_DISABLED)));
+        ShowCheckMark(action, menu->items[index]);
     }
 }
 

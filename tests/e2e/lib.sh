@@ -5,6 +5,9 @@
 # The display number comes from Xvfb itself (-displayfd), so concurrent tests
 # never race for one; the display counts as up only once a client can connect
 # (xdpyinfo), since Xvfb writes the number before it accepts connections.
+# -noreset: by default the server resets when its last client disconnects, and
+# a client connecting during that reset (the explorer, right after the
+# xdpyinfo probe) is refused.
 set -u
 e2e_work=$(mktemp -d)
 e2e_pids=()
@@ -50,7 +53,7 @@ start_display() {
   for tool in Xvfb xdotool import xdpyinfo "$@"; do
     command -v "$tool" > /dev/null || skip "$tool is not installed"
   done
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$e2e_work/display" 2> "$e2e_work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3> "$e2e_work/display" 2> "$e2e_work/xvfb.log" &
   e2e_xvfb=$!
   e2e_pids+=("$e2e_xvfb")
   wait_for 600 e2e_display_file_ready

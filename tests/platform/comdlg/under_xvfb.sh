@@ -52,7 +52,7 @@ stop_display() {
 # does not come up or goes away meanwhile.
 start_display() {
   rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> "$work/display" 2> "$work/xvfb.log" &
   xvfb_pid=$!
   wait_for '[[ -s $work/display ]] || ! kill -0 $xvfb_pid 2> /dev/null' || { reason="Xvfb did not start"; return 1; }
   [[ -s $work/display ]] || { reason="Xvfb stopped"; return 1; }

@@ -94,6 +94,9 @@ TEST(MenuBar, CheckMenuItemByCommandShowsOnTheItem) {
     EXPECT_EQ(CheckMenuItem(menu, 40006, MF_BYCOMMAND | MF_UNCHECKED),
               static_cast<DWORD>(MF_CHECKED));
     EXPECT_FALSE(ActionNamed(frame, "Coordinates Window")->isChecked());
+    // An unchecked item draws no box: only checked items are checkable.
+    EXPECT_FALSE(ActionNamed(frame, "Coordinates Window")->isCheckable());
+    EXPECT_FALSE(ActionNamed(frame, "Exit")->isCheckable());
     EXPECT_EQ(CheckMenuItem(menu, 55555, MF_BYCOMMAND | MF_CHECKED), static_cast<DWORD>(-1));
     EXPECT_EQ(GetMenuState(menu, 40002, MF_BYCOMMAND) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
 }

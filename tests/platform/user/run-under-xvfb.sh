@@ -16,7 +16,7 @@ if [ -z "$display" ]; then
     echo "no free display" >&2
     exit 1
 fi
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null' EXIT INT TERM
 tries=0
