@@ -1,0 +1,82 @@
+#!/bin/bash
+# End to end: a computation slow enough to show progress. A Region at the
+# cusp of the main cardioid, whose inner points repeat late, with a high limit
+# is typed into the Coordinates window and applied with Update; the progress
+# window then appears with its template's size, and two photographs taken
+# while it is up show its bar and percentage moving under an unchanged
+# "Rendering..." label. After it has gone, Exit ends with code 0.
+# Usage: progress_window.sh ZEMBRIX VIEW_MATCHES
+. "$(dirname "$0")/lib.sh"
+start_display
+start_app "$1"
+frame=$window
+view_shows "$2" 550 300 || fail "no start-up picture: $e2e_result"
+
+menu_pick 50 30  # View > Coordinates Window
+wait_window '^Coordinates$'
+coordinates=$window
+read -r cx cy < <(xdotool getwindowgeometry "$coordinates" | sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\1 \2/p')
+# type_into X Y TEXT: replaces the text of the field centred at X, Y of the
+# Coordinates window.
+type_into() {
+  xdotool mousemove $((cx + $1)) $((cy + $2)) click 1 key ctrl+a
+  xdotool type --delay 10 -- "$3"
+}
+type_into 110 20 -0.752
+type_into 285 20 -0.002
+type_into 110 45 -0.748
+type_into 285 45 0.002
+type_into 128 78 400000
+xdotool mousemove $((cx + 282)) $((cy + 78)) click 1
+
+# The progress window: the visible window of the template's size, 171 x 44
+# dialog units at base units 6 x 12 (257 x 66), plus its 1-pixel border and
+# its 1-pixel static edge on every side.
+pw=$(((171 * 6 + 2) / 4 + 4))
+ph=$((44 * 12 / 8 + 4))
+e2e_progress_up() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '' 2> /dev/null); do
+    if xdotool getwindowgeometry "$id" 2> /dev/null | grep -q "Geometry: ${pw}x$ph"; then
+      progress=$id
+      return 0
+    fi
+  done
+  return 1
+}
+wait_for 300 e2e_progress_up || {
+  for id in $(xdotool search --onlyvisible --name ''); do xdotool getwindowgeometry "$id"; done
+  fail "no ${pw} x $ph progress window during the computation"
+}
+read -r px py < <(xdotool getwindowgeometry "$progress" | sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\1 \2/p')
+echo "progress window ${pw} x $ph at ($px, $py)"
+shot "$e2e_work/first.ppm" "${pw}x$ph+$px+$py"
+# The label row is the top 30 pixels (the bar starts at y = 23 du = 34 px).
+label_of() { convert "$1" -crop "${pw}x30+0+1" +repage "$2"; }
+same() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+# moving: a second photograph whose bar or percentage differs from the first
+# under the same label. A photograph taken while the label was still being
+# set becomes the new first one.
+moving() {
+  shot "$e2e_work/second.ppm" "${pw}x$ph+$px+$py" || return 1
+  label_of "$e2e_work/first.ppm" "$e2e_work/label1.ppm"
+  label_of "$e2e_work/second.ppm" "$e2e_work/label2.ppm"
+  if ! same "$e2e_work/label1.ppm" "$e2e_work/label2.ppm"; then
+    mv "$e2e_work/second.ppm" "$e2e_work/first.ppm"
+    return 1
+  fi
+  ! same "$e2e_work/first.ppm" "$e2e_work/second.ppm"
+}
+wait_for 300 moving || fail "the progress window did not change while it was up"
+[ "$(convert "$e2e_work/label1.ppm" -format '%[fx:minima.intensity < 0.5]' info:)" = 1 ] ||
+  fail "the label row is blank"
+echo "two photographs: the bar and percentage moved under the same label"
+cp "$e2e_work/first.ppm" "$e2e_work/second.ppm" "${E2E_KEEP:-$e2e_work}/" 2> /dev/null
+
+progress_gone() { ! xdotool getwindowgeometry "$progress" 2> /dev/null | grep -q Geometry || ! xdotool search --onlyvisible --name '' | grep -qx "$progress"; }
+wait_for 1200 progress_gone || fail "the computation did not end within 120 s"
+echo "the progress window went away"
+
+menu_pick 15 75  # File > Exit
+expect_exit 0
+echo "PASS"
