@@ -340,6 +340,22 @@ void ApplyGeometry(Window& w, const QRect& requested, bool sendSize) {
     }
 }
 
+// Owned windows stay above their owner: after the owner is raised, so is each
+// visible window it owns (and theirs), since without a window manager nothing
+// else keeps a tool window above the frame. `depth` bounds a corrupt chain.
+void RaiseOwnedWindows(HWND owner, int depth = 0) {
+    if (depth > 16) {
+        return;
+    }
+    for (auto& [value, owned] : S().windows) {
+        if (owned && owned->owner == owner && owned->handle != owner && owned->widget &&
+            owned->widget->isVisible()) {
+            owned->widget->raise();
+            RaiseOwnedWindows(owned->handle, depth + 1);
+        }
+    }
+}
+
 void ActivateWindow(Window* window) {
     window = TopLevelOf(window);
     if (!window) {
@@ -349,6 +365,7 @@ void ActivateWindow(Window* window) {
     s.active = window->handle;
     if (window->widget && window->widget->isVisible()) {
         window->widget->raise();
+        RaiseOwnedWindows(window->handle);
         window->widget->activateWindow();
     }
 }
@@ -824,6 +841,7 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
     }
     if (!(flags & SWP_NOZORDER) && (after == HWND_TOP || after == HWND_TOPMOST) && w->widget) {
         w->widget->raise();
+        platform::user::RaiseOwnedWindows(h);
     }
     if (!(w->style & WS_CHILD) && w->widget && w->widget->isVisible()) {
         // Painted at once: a window moved while a computation holds the

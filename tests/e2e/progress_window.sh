@@ -4,7 +4,8 @@
 # is typed into the Coordinates window and applied with Update; the progress
 # window then appears with its template's size, and two photographs taken
 # while it is up show its bar and percentage moving under an unchanged
-# "Rendering..." label. After it has gone, Exit ends with code 0.
+# "Rendering..." label. Then F5, F1 and Alt+F4 typed into the Coordinates
+# window act as in the frame.
 # Usage: progress_window.sh ZEMBRIX VIEW_MATCHES
 . "$(dirname "$0")/lib.sh"
 start_display
@@ -73,10 +74,27 @@ wait_for 300 moving || fail "the progress window did not change while it was up"
 echo "two photographs: the bar and percentage moved under the same label"
 cp "$e2e_work/first.ppm" "$e2e_work/second.ppm" "${E2E_KEEP:-$e2e_work}/" 2> /dev/null
 
-progress_gone() { ! xdotool getwindowgeometry "$progress" 2> /dev/null | grep -q Geometry || ! xdotool search --onlyvisible --name '' | grep -qx "$progress"; }
+progress_gone() { ! xwininfo -id "$progress" 2> /dev/null | grep -q IsViewable; }
 wait_for 1200 progress_gone || fail "the computation did not end within 120 s"
 echo "the progress window went away"
 
-menu_pick 15 75  # File > Exit
+# The frame's keys act while the Coordinates window is the active one (focus
+# in its Iterations field): F5 recomputes (the progress window comes again),
+# F1 opens About, and after Escape, Alt+F4 ends the program.
+xdotool mousemove $((cx + 128)) $((cy + 78)) click 1
+xdotool key F5
+wait_for 300 e2e_progress_up || fail "F5 in the Coordinates window computed nothing"
+wait_for 1200 progress_gone || fail "the F5 computation did not end within 120 s"
+echo "F5 in the Coordinates window recomputed"
+xdotool mousemove $((cx + 128)) $((cy + 78)) click 1
+xdotool key F1
+wait_window '^About'
+xdotool key Escape
+about_gone() { [ -z "$(window_named '^About')" ]; }
+wait_for 100 about_gone || fail "Escape did not close About"
+echo "F1 in the Coordinates window opened About"
+xdotool mousemove $((cx + 128)) $((cy + 78)) click 1
+xdotool key alt+F4
 expect_exit 0
+echo "Alt+F4 in the Coordinates window ended the program"
 echo "PASS"
