@@ -17,6 +17,9 @@ enum class FaultSite {
     FileClose,        // CloseHandle releases the file but reports ERROR_WRITE_FAULT
     FileDelete,       // DeleteFileA fails with ERROR_ACCESS_DENIED
     FileMove,         // MoveFileExA fails with ERROR_ACCESS_DENIED
+    ClassRegister,    // RegisterClassExA returns 0
+    WindowCreate,     // CreateWindowExA returns null (the controls of a dialog are not asked)
+    DialogCreate,     // CreateDialogParamA returns null before WM_INITDIALOG is sent
 };
 
 // Returns true to make the step at `site` fail. An empty function removes it.

@@ -23,6 +23,7 @@
 #include <map>
 #include <new>
 
+#include "platform/internal/faults.h"
 #include "platform/rc/resource_tables.h"
 #include "platform/user/internal.h"
 
@@ -281,7 +282,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
     try {
         pu::S();
         const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
-        if (!t) {
+        if (!t || platform::ShouldInjectFault(platform::FaultSite::DialogCreate)) {
             return nullptr;
         }
         return pu::CreateFromTemplate(*t, instance, parent, proc, param, false);

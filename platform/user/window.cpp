@@ -17,6 +17,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/internal/faults.h"
 #include "platform/rc/resource_tables.h"
 #include "platform/user/internal.h"
 
@@ -413,7 +414,8 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc) {
         State& s = S();
         if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpfnWndProc || !wc->lpszClassName ||
             IS_INTRESOURCE(wc->lpszClassName) || !*wc->lpszClassName ||
-            FindClass(wc->lpszClassName)) {
+            FindClass(wc->lpszClassName) ||
+            platform::ShouldInjectFault(platform::FaultSite::ClassRegister)) {
             return 0;
         }
         auto c = std::make_unique<WindowClass>();
@@ -582,7 +584,8 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR name, DWORD 
     // Out of memory gives the failure result Win32 gives, not an exception.
     try {
         WindowClass* cls = FindClass(className);
-        if (!cls || cls->kind == ClassKind::Dialog) {
+        if (!cls || cls->kind == ClassKind::Dialog ||
+            platform::ShouldInjectFault(platform::FaultSite::WindowCreate)) {
             return nullptr;
         }
         return CreateWindowInternal(exStyle, cls, name, style, x, y, cx, cy, parent, menu, instance,

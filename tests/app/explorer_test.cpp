@@ -4,7 +4,9 @@
 // Each test starts its own explorer (CTest runs each test in its own process).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "resources/resource.h"
 #include "tools/colors_window.h"
 #include "tools/coordinates_window.h"
+#include "tools/progress_window.h"
 #include "view/color_map.h"
 #include "view/fractal_view.h"
 #include "view/zoom.h"
@@ -258,6 +261,44 @@ TEST_F(Explorer, AMaximiseKeepsTheScaleAndComputesOnce) {
     EXPECT_DOUBLE_EQ((engine_.region.X2 - engine_.region.X1) / grown.cx,
                      (before.X2 - before.X1) / view.cx);
     EXPECT_DOUBLE_EQ(engine_.region.X1 + engine_.region.X2, before.X1 + before.X2);
+}
+
+// Rows computed inside the kernel right now, and the most seen at once.
+int g_kernelDepth = 0;
+int g_deepest = 0;
+
+void RequestingKernel(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
+                      std::uint32_t limit) {
+    ++g_kernelDepth;
+    g_deepest = std::max(g_deepest, g_kernelDepth);
+    if (g_rowsComputed++ == 0) {
+        // What could start another computation arrives during this one: a
+        // posted Refresh, a typed F5, and a direct request.
+        PostMessageA(FrameWindow(), WM_COMMAND, IDM_VIEW_REFRESH, 0);
+        PostMessageA(FrameWindow(), WM_KEYDOWN, VK_F5, 1);
+        RecomputeAndShow(true);
+    }
+    ComputeRowExact(out, width, x1, dx, y, limit);
+    --g_kernelDepth;
+}
+
+TEST_F(Explorer, AComputationIsNeverReenteredByWhatArrivesDuringIt) {
+    RenderServices services;
+    services.rowKernel = RequestingKernel;
+    // The real progress window, updated after every row: its showing and
+    // repainting must not hand out what is queued.
+    services.makeProgress = [] { return std::make_unique<ProgressWindow>(); };
+    services.tickCount = [] {
+        static std::uint32_t now = 0;
+        return now += 100;
+    };
+    SetRenderServices(services);
+    SendMessageA(Frame(), WM_COMMAND, IDM_VIEW_REFRESH, 0);
+    EXPECT_EQ(g_deepest, 1);
+    EXPECT_EQ(g_rowsComputed, engine_.height) << "one computation, run to its end";
+    Pump(accelerators_);
+    EXPECT_EQ(g_deepest, 1);
+    EXPECT_EQ(g_rowsComputed, 3 * engine_.height) << "what was queued ran afterwards";
 }
 
 TEST_F(Explorer, ExitDestroysTheFrameAndEndsTheLoop) {
