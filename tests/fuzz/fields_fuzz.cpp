@@ -1,0 +1,114 @@
+// The Coordinates window's fields on any text: four corner fields that show
+// a Region and one Iterations field, edited to anything the fuzzer types (or
+// left as shown), read back as Update reads them, fitted, applied to an
+// engine and shown again. No text may outgrow its field, a field left as
+// shown gives back the very double it showed, and every finite corner's
+// short form reads back to the same double.
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/fractal_engine.h"
+#include "engine/geometry.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "tools/number_format.h"
+
+namespace {
+
+// The corner and Iterations fields hold 63 characters and a terminator; the
+// Render To File fields 259.
+constexpr std::size_t kFieldSize = 64;
+constexpr std::size_t kWideFieldSize = 260;
+
+bool SameDouble(double a, double b) {
+    return std::memcmp(&a, &b, sizeof(a)) == 0;
+}
+
+void CheckShown(double value) {
+    ShownNumber field;
+    field.Show(value, 16, kFieldSize);
+    FUZZ_CHECK(std::strlen(field.Text()) < kFieldSize);
+    FUZZ_CHECK(SameDouble(field.Read(field.Text()), value));
+
+    char wide[kWideFieldSize];
+    FUZZ_CHECK(FormatCorner(value, 18, wide, sizeof(wide)) < sizeof(wide));
+    FUZZ_CHECK(std::strlen(wide) < sizeof(wide));
+
+    if (std::isfinite(value)) {
+        char shortest[32];
+        FUZZ_CHECK(FormatShortest17(value, shortest, sizeof(shortest)) <= 24);
+        FUZZ_CHECK(SameDouble(ParseDouble(shortest), value));
+    }
+}
+
+// The unsigned reading as documented, through strtoull: white space, then a
+// digit (so no sign), and a value that fits 32 bits.
+std::uint32_t ReferenceUnsigned(const std::string& text, bool& translated) {
+    const std::size_t first = text.find_first_not_of(" \t\n\v\f\r");
+    translated = false;
+    if (first == std::string::npos || text[first] < '0' || text[first] > '9') {
+        return 0;
+    }
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str() + first, nullptr, 10);
+    if (errno == ERANGE || value > 0xFFFFFFFFull) {
+        return 0;
+    }
+    translated = true;
+    return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput in(data, size);
+    Region shown{in.TakeDouble(), in.TakeDouble(), in.TakeDouble(), in.TakeDouble()};
+    const auto width = static_cast<std::int32_t>(in.Take<std::uint16_t>() % 2048);
+    const auto height = static_cast<std::int32_t>(in.Take<std::uint16_t>() % 2048);
+    const std::uint8_t edited = in.Take<std::uint8_t>();
+
+    double* corners[4] = {&shown.X1, &shown.Y1, &shown.X2, &shown.Y2};
+    Region typed;
+    double* read[4] = {&typed.X1, &typed.Y1, &typed.X2, &typed.Y2};
+    for (int i = 0; i < 4; ++i) {
+        ShownNumber field;
+        field.Show(*corners[i], 16, kFieldSize);
+        std::string text = field.Text();
+        if ((edited >> i) & 1) {
+            // What GetDlgItemTextA gives from the edited field: at most 63
+            // characters, up to the first NUL.
+            text = in.TakeUntil('\n');
+            text = text.substr(0, std::min(text.find('\0'), kFieldSize - 1));
+        }
+        *read[i] = field.Read(text.c_str());
+        if (!((edited >> i) & 1)) {
+            FUZZ_CHECK(SameDouble(*read[i], *corners[i]));
+        }
+    }
+
+    std::string limitText = in.TakeUntil('\n');
+    limitText = limitText.substr(0, std::min(limitText.find('\0'), kFieldSize - 1));
+    bool translated = false;
+    const std::uint32_t limit = ParseUnsigned(limitText.c_str(), &translated);
+    bool expectedTranslated = false;
+    FUZZ_CHECK(limit == ReferenceUnsigned(limitText, expectedTranslated));
+    FUZZ_CHECK(translated == expectedTranslated);
+
+    // Update: fit to the view, apply, compute a tiny picture, show the corners.
+    FitRegionToAspect(width, height, typed);
+    FractalEngine engine;
+    engine.SetRegion(typed);
+    engine.SetIterationLimit(limit % 64);
+    engine.SetSize(width % 5, height % 4);
+    RenderServices services;
+    services.tickCount = [] { return std::uint32_t{0}; };
+    FUZZ_CHECK(engine.Render(nullptr, true, services) == kRenderComputed);
+    for (double* corner : read) {
+        CheckShown(*corner);
+    }
+    return 0;
+}

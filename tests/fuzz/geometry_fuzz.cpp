@@ -1,0 +1,100 @@
+// Region geometry, the zoom rectangle and the resize machine on any integers
+// and doubles. Built with the undefined-behaviour sanitizer (float-to-integer
+// conversions included), so a NaN or out-of-range double turned into an
+// integer, or a signed overflow, stops the run. A zoom or rescale that is
+// applied always gives a Region that can be shown.
+#include <cstdint>
+
+#include "app/sizing.h"
+#include "engine/geometry.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "view/zoom.h"
+
+namespace {
+
+Region TakeRegion(FuzzInput& in) {
+    return Region{in.TakeDouble(), in.TakeDouble(), in.TakeDouble(), in.TakeDouble()};
+}
+
+Selection TakeSelection(FuzzInput& in) {
+    return Selection{in.Take<std::int32_t>(), in.Take<std::int32_t>(), in.Take<std::int32_t>(),
+                     in.Take<std::int32_t>()};
+}
+
+// Mostly view-like sizes, sometimes any 32-bit value.
+std::int32_t TakeSide(FuzzInput& in) {
+    const auto raw = in.Take<std::int32_t>();
+    return (raw & 1) ? raw : (raw >> 1) % 4096;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput in(data, size);
+    SizingMachine machine;
+    Region engineRegion{-2.0, -1.35, 1.0, 1.35};
+    for (int step = 0; step < 24 && !in.Empty(); ++step) {
+        switch (in.Take<std::uint8_t>() % 5) {
+            case 0: {
+                Region region = TakeRegion(in);
+                FitRegionToAspect(TakeSide(in), TakeSide(in), region);
+                Selection selection = TakeSelection(in);
+                FitSelectionToAspect(TakeSide(in), TakeSide(in), selection);
+                break;
+            }
+            case 1: {
+                const Region region = TakeRegion(in);
+                const Selection selection = TakeSelection(in);
+                SelectionToRegion(region, selection, TakeSide(in), TakeSide(in));
+                break;
+            }
+            case 2: {
+                const SizingSnapshot snapshot{TakeRegion(in), TakeSide(in), TakeSide(in)};
+                RescaleRegion(snapshot, TakeSide(in), TakeSide(in));
+                break;
+            }
+            case 3: {
+                const Selection drawn = TakeSelection(in);
+                const std::int32_t w = TakeSide(in);
+                const std::int32_t h = TakeSide(in);
+                const bool alt = (in.Take<std::uint8_t>() & 1) != 0;
+                if (const auto rect = ZoomRectangle(drawn, w, h, alt)) {
+                    FUZZ_CHECK(rect->left <= rect->right && rect->top <= rect->bottom);
+                }
+                const Region current = TakeRegion(in);
+                if (const auto region = ZoomRegion(current, drawn, w, h, alt)) {
+                    FUZZ_CHECK(IsShowableRegion(*region));
+                    engineRegion = *region;
+                }
+                break;
+            }
+            case 4: {
+                // A resize message as the frame would hand it over.
+                static constexpr std::uint32_t kMessages[] = {kWmSize, kWmSizing, kWmSysCommand,
+                                                              kWmExitSizeMove, kWmNcLButtonDblClk};
+                static constexpr std::uintptr_t kCommands[] = {kScMinimize, kScMaximize,
+                                                               kScRestore, kScMaximize | 2};
+                const std::uint8_t pick = in.Take<std::uint8_t>();
+                const auto event = SizingEventForMessage(kMessages[pick % 5], kCommands[(pick >> 3) % 4]);
+                if (!event) {
+                    break;
+                }
+                SizingFacts facts;
+                facts.engineAttached = (pick & 0x80) == 0;
+                facts.engineRegion = engineRegion;
+                facts.viewSize = ClientSizeFromLParam(in.Take<std::uint32_t>());
+                const SizingDecision decision = machine.Handle(*event, facts);
+                if (decision.updateEngine) {
+                    const EngineUpdate update =
+                        machine.EngineUpdateFor(ClientSizeFromLParam(in.Take<std::uint32_t>()));
+                    if (update.region) {
+                        FUZZ_CHECK(IsShowableRegion(*update.region));
+                        engineRegion = *update.region;
+                    }
+                }
+                break;
+            }
+        }
+    }
+    return 0;
+}
