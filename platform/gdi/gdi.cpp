@@ -365,6 +365,9 @@ HGDIOBJ WINAPI GetStockObject(int i) {
 }
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
+    if (platform::ShouldInjectFault(platform::FaultSite::BrushCreate)) {
+        return nullptr;
+    }
     return Guarded<HBRUSH>(nullptr, [&](Table& table) {
         return static_cast<HBRUSH>(table.Add(
             BrushObject{false, platform::raster::PixelOfColor(color & 0x00FFFFFFu)}, false));

@@ -11,6 +11,7 @@ namespace platform {
 enum class FaultSite {
     HeapAlloc,        // HeapAlloc returns null, last error ERROR_NOT_ENOUGH_MEMORY
     DibSectionAlloc,  // CreateDIBSection returns null
+    BrushCreate,      // CreateSolidBrush returns null
     FileCreate,       // CreateFileA fails with ERROR_ACCESS_DENIED
     FileWrite,        // the next POSIX write of WriteFile fails with ERROR_DISK_FULL
     FileShortWrite,   // the next POSIX write of WriteFile writes at most one byte

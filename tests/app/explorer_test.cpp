@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "tests/app/explorer_support.h"
 #include "engine/escape_time.h"
 #include "engine/geometry.h"
 #include "resources/resource.h"
@@ -31,49 +32,10 @@ void CountingKernel(std::uint32_t* out, std::int32_t width, double x1, double dx
     ComputeRowExact(out, width, x1, dx, y, limit);
 }
 
-// Handles what is queued (paints included) as the program's loop would.
-void Pump(HACCEL accelerators = nullptr) {
-    MSG msg;
-    for (int i = 0; i < 10000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        if (accelerators != nullptr && FrameWindow() != nullptr &&
-            TranslateAcceleratorA(FrameWindow(), accelerators, &msg)) {
-            continue;
-        }
-        HWND active = GetActiveWindow();
-        if (active != nullptr && IsDialogMessageA(active, &msg)) {
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 std::string FieldText(HWND dialog, int id) {
     char text[256] = {};
     GetDlgItemTextA(dialog, id, text, sizeof(text));
     return text;
-}
-
-// The image the view holds, top row first.
-std::vector<std::uint32_t> ViewImage() {
-    const FractalView& view = TheFractalView();
-    std::vector<std::uint32_t> bottomUp(static_cast<std::size_t>(view.imageWidth) *
-                                        static_cast<std::size_t>(view.imageHeight));
-    EXPECT_TRUE(view.ReadPixels(view.imageHeight, bottomUp.data()));
-    return bottomUp;
-}
-
-// The image the counts give with these colours, bottom-up as the view keeps it.
-std::vector<std::uint32_t> ExpectedImage(const FractalEngine& engine, const ColorRef (&colors)[3]) {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(engine.bufferWidth) *
-                                      static_cast<std::size_t>(engine.bufferHeight));
-    EXPECT_TRUE(ColorCounts(CountGrid{engine.Counts(), engine.bufferWidth, engine.bufferHeight},
-                            engine.iterationLimit, SplitColors(colors), pixels));
-    return pixels;
 }
 
 class Explorer : public ::testing::Test {
