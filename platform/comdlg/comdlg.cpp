@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QColorDialog>
+#include <QScreen>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
@@ -116,7 +117,9 @@ std::string ToPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-// Places a parentless box over its owner's window and keeps it above it.
+// Places a parentless box over its owner's window, inside the screen's
+// available area (a small owner near a screen edge would otherwise put the
+// box's buttons out of reach), and keeps it above it.
 void PlaceOver(QWidget& box, HWND owner) {
     QWidget* widget = owner != nullptr ? platform::WidgetOfWindow(owner) : nullptr;
     if (widget == nullptr)
@@ -124,7 +127,15 @@ void PlaceOver(QWidget& box, HWND owner) {
     QWidget* top = widget->window();
     box.adjustSize();
     const QRect frame = top->frameGeometry();
-    box.move(frame.center() - QPoint(box.width() / 2, box.height() / 2));
+    QPoint at = frame.center() - QPoint(box.width() / 2, box.height() / 2);
+    if (const QScreen* screen = top->screen()) {
+        const QRect area = screen->availableGeometry();
+        // Right and bottom first, so a box larger than the area keeps its
+        // top-left corner (title and first controls) on the screen.
+        at.setX(std::max(area.left(), std::min(at.x(), area.left() + area.width() - box.width())));
+        at.setY(std::max(area.top(), std::min(at.y(), area.top() + area.height() - box.height())));
+    }
+    box.move(at);
     box.winId();  // creates the native window, so that it has a handle
     if (box.windowHandle() != nullptr && top->windowHandle() != nullptr)
         box.windowHandle()->setTransientParent(top->windowHandle());

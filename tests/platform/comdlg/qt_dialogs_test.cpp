@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -208,6 +209,35 @@ TEST_F(QtDialogsTest, ColourBoxStartsAtTheColourOffersTheCustomColoursAndReturns
         << "the custom colour defined in the box comes back";
     EXPECT_EQ(custom[3], RGB(1, 2, 3));
     EXPECT_TRUE(owner.isEnabled());
+}
+
+TEST_F(QtDialogsTest, BoxesOverASmallOwnerInTheScreenCornerStayOnTheScreen) {
+    owner.setGeometry(0, 0, 150, 100);
+    const QRect area = owner.screen()->availableGeometry();
+    auto onScreen = [&](QDialog& box) {
+        EXPECT_TRUE(area.contains(box.frameGeometry().topLeft())) << "top-left off the screen";
+        EXPECT_TRUE(box.width() > area.width() || area.contains(box.geometry().bottomRight()))
+            << "bottom-right off the screen";
+        box.reject();
+    };
+    std::array<COLORREF, 16> custom{};
+    CHOOSECOLORA cc{};
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = kOwner;
+    cc.lpCustColors = custom.data();
+    auto colour = WhenShown::Start<QColorDialog>(onScreen);
+    EXPECT_FALSE(ChooseColorA(&cc));
+    EXPECT_TRUE(colour->acted);
+
+    char path[MAX_PATH] = {};
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = kOwner;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = sizeof path;
+    auto save = WhenShown::Start<QFileDialog>(onScreen);
+    EXPECT_FALSE(GetSaveFileNameA(&ofn));
+    EXPECT_TRUE(save->acted);
 }
 
 TEST_F(QtDialogsTest, ColourBoxCancelledStillReturnsTheCustomColours) {
