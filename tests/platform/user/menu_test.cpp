@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 
 #include "tests/platform/user/support.h"
 
@@ -176,4 +179,37 @@ TEST(MenuBar, F10AndAltWithAMnemonicOpenTheMenuBarAfterWmInitMenu) {
     RunUntilIdle();
     EXPECT_EQ(MenuTraffic(frame), (std::vector<std::pair<UINT, WPARAM>>{{WM_INITMENU, 0}}));
     EXPECT_EQ(bar->activeAction(), bar->actions()[2]);
+}
+
+TEST(MenuBar, AltTappedAloneOpensTheMenuBarButNotAroundAMouseButton) {
+    HWND frame = MenuFrame();
+    ShowWindow(frame, SW_SHOW);
+    RunUntilIdle();
+    QWidget* widget = WidgetOf(frame);
+    QMenuBar* bar = widget->findChild<QMenuBar*>();
+    auto alt = [widget](QEvent::Type type) {
+        QKeyEvent key(type, Qt::Key_Alt,
+                      type == QEvent::KeyPress ? Qt::NoModifier : Qt::AltModifier);
+        QCoreApplication::sendEvent(widget, &key);
+    };
+    auto button = [widget](QEvent::Type type) {
+        const QPointF at(40, 40);
+        QMouseEvent mouse(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::AltModifier);
+        QCoreApplication::sendEvent(widget, &mouse);
+    };
+    // Alt down, a button released (the zoom-out gesture), Alt up: all queued
+    // before any is handled, as during a computation.
+    button(QEvent::MouseButtonPress);
+    alt(QEvent::KeyPress);
+    button(QEvent::MouseButtonRelease);
+    alt(QEvent::KeyRelease);
+    RunUntilIdle();
+    EXPECT_EQ(bar->activeAction(), nullptr) << "a click between Alt's press and release";
+
+    alt(QEvent::KeyPress);
+    alt(QEvent::KeyRelease);
+    RunUntilIdle();
+    EXPECT_EQ(bar->activeAction(), bar->actions()[0]);
 }
