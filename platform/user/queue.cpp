@@ -100,6 +100,12 @@ void HandOut(QueuedMessage& e, MSG* out) {
     }
     if (e.input) {
         UpdateKeyState(e);
+        // A mouse button between Alt's press and release makes the release
+        // no tap: Alt+click gestures do not open the menu bar.
+        if ((e.msg.message >= WM_LBUTTONDOWN && e.msg.message <= WM_MBUTTONDBLCLK) ||
+            (e.msg.message >= WM_NCLBUTTONDOWN && e.msg.message <= WM_NCMBUTTONDBLCLK)) {
+            s.altAlone = false;
+        }
         if (e.hasKey) {
             // Keys typed during a computation go where the focus is now.
             if (HWND focus = GetFocus()) {

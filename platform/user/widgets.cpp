@@ -503,7 +503,9 @@ private:
         if (vk == VK_MENU) {
             alt = press;
         }
-        bool system = alt || vk == VK_F10;
+        // Alt's own release is a system key too, as on Windows, so that
+        // Alt tapped alone reaches the menu bar.
+        bool system = alt || vk == VK_F10 || vk == VK_MENU;
         QueuedMessage m;
         m.msg.hwnd = target;
         m.msg.message =
