@@ -128,9 +128,13 @@ expect_exit() {
 # and clicks the item whose row is at screen y = ITEM_Y (rows of 22 pixels
 # from y = 30 in the default font: File has Save Image... 30, Exit 75; View
 # has Coordinates Window 30, Colors Window 52).
-e2e_popup_open() { [ "$(xdotool search --onlyvisible --name '' 2> /dev/null | wc -l)" -gt "$e2e_visible" ]; }
+# The popup is a visible window that was not visible before the click (a
+# count would miss it when another window goes away meanwhile).
+e2e_popup_open() {
+  xdotool search --onlyvisible --name '' 2> /dev/null | grep -vxF -e 0 $e2e_visible | grep -q .
+}
 menu_pick() {
-  e2e_visible=$(xdotool search --onlyvisible --name '' 2> /dev/null | wc -l)
+  e2e_visible=$(xdotool search --onlyvisible --name '' 2> /dev/null | sed 's/^/-e /')
   xdotool mousemove "$1" 8 click 1
   wait_for 50 e2e_popup_open || fail "no menu popup at x = $1"
   xdotool mousemove $(($1 + 30)) "$2" click 1

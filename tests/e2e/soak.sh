@@ -117,14 +117,19 @@ save_image() {
   xdotool mousemove $((bx + 310)) $((by + 358)) click 1
   xdotool type --delay 5 -- "$target"
   xdotool key Return
-  # A name the box does not take leaves it open (or puts up a message box):
-  # Escape closes whatever is left.
+  # A name the box does not take leaves it open (or puts up a message box,
+  # or its completion list): Escape and the box's Cancel close what is left.
   local tries
   for tries in 1 2 3 4; do
     wait_for 20 gone '^Save Image As' && break
     xdotool key Escape
+    wait_for 5 gone '^Save Image As' && break
+    xdotool mousemove $((bx + 572)) $((by + 388)) click 1
   done
-  gone '^Save Image As' || fail "the save box did not close ($what)"
+  gone '^Save Image As' || {
+    shot "${SOAK_FAILURE_SHOT:-$e2e_work/failure.png}"
+    fail "the save box did not close ($what)"
+  }
   case $target in
     "$saves/s$i.bmp" | "$saves/s$i")
       local file=$saves/s$i.bmp
