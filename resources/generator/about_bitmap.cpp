@@ -26,6 +26,24 @@ void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
     Put16(out, at + 2, v >> 16);
 }
 
+// The whole set in the default colours, side x side, bottom row first (as
+// the view keeps its image), 0x00RRGGBB.
+std::vector<ImagePixel> RenderDefaultPicture(int side) {
+    Region region = kDefaultRegion;
+    FitRegionToAspect(side, side, region);
+    FractalEngine engine;
+    engine.SetRegion(region);
+    engine.SetSize(side, side);
+    engine.SetIterationLimit(kLimit);
+    engine.Render(nullptr, false);
+
+    const ColorRef defaults[3] = {0x000000, 0x000000, 0xFF0000};
+    std::vector<ImagePixel> pixels(static_cast<std::size_t>(side) * static_cast<std::size_t>(side));
+    ColorCounts(CountGrid{engine.Counts(), engine.bufferWidth, engine.bufferHeight}, kLimit,
+                SplitColors(defaults), pixels);
+    return pixels;
+}
+
 }  // namespace
 
 std::uint8_t AboutPaletteIndex(std::uint8_t blue) {
@@ -53,21 +71,24 @@ void AppendRle8Row(const std::uint8_t* row, int width, std::vector<std::uint8_t>
     out.push_back(0);
 }
 
+std::vector<std::uint8_t> RenderIconRgb(int side) {
+    const std::vector<ImagePixel> pixels = RenderDefaultPicture(side);
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(pixels.size() * 3);
+    for (int y = side - 1; y >= 0; --y) {  // top row first
+        for (int x = 0; x < side; ++x) {
+            const ImagePixel p = pixels[static_cast<std::size_t>(y) * side + x];
+            rgb.push_back(static_cast<std::uint8_t>(p >> 16));
+            rgb.push_back(static_cast<std::uint8_t>(p >> 8));
+            rgb.push_back(static_cast<std::uint8_t>(p));
+        }
+    }
+    return rgb;
+}
+
 std::vector<std::uint8_t> BuildAboutBitmap() {
     constexpr int side = kAboutBitmapSide;
-    Region region = kDefaultRegion;
-    FitRegionToAspect(side, side, region);
-    FractalEngine engine;
-    engine.SetRegion(region);
-    engine.SetSize(side, side);
-    engine.SetIterationLimit(kLimit);
-    engine.Render(nullptr, false);
-
-    const ColorRef defaults[3] = {0x000000, 0x000000, 0xFF0000};
-    const GradientParameters gradient = SplitColors(defaults);
-    std::vector<ImagePixel> pixels(static_cast<std::size_t>(side) * side);  // bottom-up
-    ColorCounts(CountGrid{engine.Counts(), engine.bufferWidth, engine.bufferHeight}, kLimit,
-                gradient, pixels);
+    const std::vector<ImagePixel> pixels = RenderDefaultPicture(side);
 
     const std::size_t paletteBytes = 4u * kAboutPaletteEntries;
     const std::size_t offBits = 14 + 40 + paletteBytes;

@@ -21,6 +21,10 @@ std::uint8_t AboutPaletteIndex(std::uint8_t blue);
 // The whole .bmp file.
 std::vector<std::uint8_t> BuildAboutBitmap();
 
+// The application icon: the same picture (the whole set in the default
+// colours), side x side pixels, as 8-bit RGB, top row first.
+std::vector<std::uint8_t> RenderIconRgb(int side);
+
 // RLE8 of one row of indexes: runs of up to 255 equal indexes, then the
 // end-of-line mark (the caller adds the end-of-bitmap mark).
 void AppendRle8Row(const std::uint8_t* row, int width, std::vector<std::uint8_t>& out);
