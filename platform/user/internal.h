@@ -103,6 +103,9 @@ struct Window {
     ShowState showState = ShowState::Normal;
     ShowState reportedState = ShowState::Normal;  // as last seen from Qt or set by the program
     bool inSizeBurst = false;
+    // A maximise or restore was seen before the window manager's resize: its
+    // WM_SIZE waits for the resize (or a short while, for none).
+    bool stateSizePending = false;
     bool hiddenWithOwner = false;
     bool waitingForShow = false;
     int foreignModalDepth = 0;
@@ -238,6 +241,10 @@ void InsertCharacter(Window& window, char c);
 void InstallInputFilter();
 bool IsOurWidget(QWidget* widget);
 HWND HandleOfWidget(QWidget* widget);
+// A widget's rectangle as the window model keeps it: for a top-level window
+// the outer edge's position (the window manager's frame included, as move()
+// takes it) with the widget's own size; for a child its geometry().
+QRect WindowGeometryOf(const QWidget& widget);
 
 // Built-in window procedures.
 LRESULT CALLBACK DialogWindowProc(HWND, UINT, WPARAM, LPARAM);

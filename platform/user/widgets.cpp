@@ -241,6 +241,10 @@ protected:
         if ((w = Find(handle_)) == nullptr || geometry().size() == w->rect.size()) {
             return;
         }
+        if (w->stateSizePending) {
+            SendPendingStateSize();
+            return;
+        }
         if (w->reportedState != ShowState::Normal || w->showState != w->reportedState) {
             if (!SizePending(handle_)) {
                 EnqueueSize(handle_, true, QRect());
@@ -260,11 +264,11 @@ protected:
             sizing.msg.message = WM_SIZING;
             sizing.msg.wParam = WMSZ_BOTTOMRIGHT;
             sizing.hasSizing = true;
-            QRect g = geometry();
+            QRect g = WindowGeometryOf(*this);
             sizing.sizing = RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
             Enqueue(sizing);
         }
-        EnqueueSize(handle_, false, geometry());
+        EnqueueSize(handle_, false, WindowGeometryOf(*this));
         ExtendSizeBurst(*w);
     }
 
@@ -272,7 +276,8 @@ protected:
         QWidget::moveEvent(e);
         Window* w = Find(handle_);
         if (w && !(w->style & WS_CHILD) && e->spontaneous()) {
-            w->rect.moveTopLeft(geometry().topLeft());
+            // The outer edge, as move() takes it.
+            w->rect.moveTopLeft(WindowGeometryOf(*this).topLeft());
         }
     }
 
@@ -333,6 +338,24 @@ private:
             if (before == ShowState::Minimized) {
                 HideOwned(handle_, false);
             }
+            if (before == ShowState::Minimized || geometry().size() != w->rect.size()) {
+                EnqueueSize(handle_, true, QRect());
+            } else {
+                // The new state came before its new size: a WM_SIZE now would
+                // carry the old size, and the resize after it would look like
+                // a plain one, which computes nothing.
+                w->stateSizePending = true;
+                QTimer::singleShot(kStateSizeWaitMs, this, [this] { SendPendingStateSize(); });
+            }
+        }
+    }
+
+    static constexpr int kStateSizeWaitMs = 500;
+
+    void SendPendingStateSize() {
+        Window* w = Find(handle_);
+        if (w && w->stateSizePending) {
+            w->stateSizePending = false;
             EnqueueSize(handle_, true, QRect());
         }
     }
@@ -649,6 +672,11 @@ void RefreshActions(QWidget* root) {
 
 bool IsOurWidget(QWidget* widget) {
     return widget && widget->window() && widget->window()->property(kOursProperty).toBool();
+}
+
+QRect WindowGeometryOf(const QWidget& widget) {
+    return widget.isWindow() ? QRect(widget.frameGeometry().topLeft(), widget.size())
+                             : widget.geometry();
 }
 
 HWND HandleOfWidget(QWidget* widget) {

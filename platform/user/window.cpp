@@ -155,7 +155,7 @@ void WaitUntilShown(HWND h) {
     }
     w->waitingForShow = false;
     if (w->widget && w->showState == ShowState::Normal) {
-        QRect g = w->widget->geometry();
+        QRect g = WindowGeometryOf(*w->widget);
         if (g.size() != w->rect.size()) {
             ApplyGeometry(*w, g, true);
         } else {
@@ -289,7 +289,11 @@ void SyncWidgetGeometry(Window& w) {
         return;
     }
     if (IsTopLevel(w)) {
-        w.widget->setGeometry(w.rect);
+        // A window's position on Win32 is that of its outer edge, caption
+        // included: move() places the window manager's frame there, so the
+        // title bar of a window opened at (0, 0) is on the screen.
+        w.widget->resize(w.rect.size());
+        w.widget->move(w.rect.topLeft());
     } else if (Window* parent = Find(w.parent)) {
         w.widget->setGeometry(w.rect.translated(ClientRectInWindow(*parent).topLeft()));
     }
@@ -771,7 +775,7 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
         WaitUntilShown(h);
     }
     if ((w = Find(h)) != nullptr && w->showState != previous && w->widget) {
-        ApplyGeometry(*w, w->widget->geometry(), false);
+        ApplyGeometry(*w, platform::user::WindowGeometryOf(*w->widget), false);
         SendSizeAndMove(h);
     }
     return wasVisible;
