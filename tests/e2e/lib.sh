@@ -103,6 +103,7 @@ shot() {
 
 # view_shows MATCHES FW FH [GESTURE...]: true once the frame's view shows the
 # picture view_matches expects (polled for 15 s); its verdict in $e2e_result.
+# The frame's window is taken at the screen's corner, or at $e2e_at ("+X+Y").
 view_shows() {
   local matches=$1
   shift
@@ -111,7 +112,7 @@ view_shows() {
 e2e_match() {
   local matches=$1
   shift
-  shot "$e2e_work/view.ppm" "${1}x${2}+0+0" && e2e_result=$("$matches" "$e2e_work/view.ppm" "$@")
+  shot "$e2e_work/view.ppm" "${1}x${2}${e2e_at:-+0+0}" && e2e_result=$("$matches" "$e2e_work/view.ppm" "$@")
 }
 
 # expect_exit CODE: waits (10 s) for the explorer to end, with that code.
@@ -124,7 +125,8 @@ expect_exit() {
 }
 
 # menu_pick BAR_X ITEM_Y: clicks the frame's menu bar title at x = BAR_X (the
-# bar is the frame's top 17 pixels; the frame is at 0, 0), waits for its popup
+# bar is the frame's top 17 pixels; the frame's client area is at the screen's
+# corner, or at menu_dx, menu_dy when those are set), waits for its popup
 # and clicks the item whose row is at screen y = ITEM_Y (rows of 22 pixels
 # from y = 30 in the default font: File has Save Image... 30, Exit 75; View
 # has Coordinates Window 30, Colors Window 52).
@@ -135,7 +137,8 @@ e2e_popup_open() {
 }
 menu_pick() {
   e2e_visible=$(xdotool search --onlyvisible --name '' 2> /dev/null | sed 's/^/-e /')
-  xdotool mousemove "$1" 8 click 1
+  local dx=${menu_dx:-0} dy=${menu_dy:-0}
+  xdotool mousemove $((dx + $1)) $((dy + 8)) click 1
   wait_for 50 e2e_popup_open || fail "no menu popup at x = $1"
-  xdotool mousemove $(($1 + 30)) "$2" click 1
+  xdotool mousemove $((dx + $1 + 30)) $((dy + $2)) click 1
 }

@@ -9,18 +9,18 @@
 start_display openbox
 start_app "$1"
 frame=$window
-# Under the window manager the frame may be placed with a decoration: move its
-# client area back to the screen's corner so view_matches finds the view.
-xdotool windowmove --sync "$frame" 0 0 2> /dev/null
-wait_for 50 eval '[ "$(xdotool getwindowgeometry "$frame" | grep -c "Position: 0,0")" = 1 ]'
+# Under the window manager the frame's outer edge, caption included, is at the
+# screen's corner: its client area lies below and right of it.
+read -r fx fy < <(xwininfo -id "$frame" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF} END {print x, y}')
+e2e_at=+$fx+$fy
 view_shows "$2" 550 300 || fail "no start-up picture: $e2e_result"
 read -r w h x y < <(echo "$e2e_result" | sed -E 's/^view ([0-9]+) x ([0-9]+) at \(([0-9]+), ([0-9]+)\).*/\1 \2 \3 \4/')
-shot "$e2e_work/view.ppm" "${w}x${h}+$x+$y"
+shot "$e2e_work/view.ppm" "${w}x${h}+$((fx + x))+$((fy + y))"
 
 xdotool windowactivate --sync "$frame" 2> /dev/null
 # The menu bar's "File" (the bar spans the frame's top, under its 1-pixel
 # border), then its first item with the keys.
-xdotool mousemove 15 10 click 1
+xdotool mousemove $((fx + 15)) $((fy + 10)) click 1
 menu_open() { xdotool search --onlyvisible --class zembrix 2> /dev/null | grep -vqx "$frame"; }
 wait_for 50 menu_open
 xdotool key Down Return

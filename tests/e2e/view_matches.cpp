@@ -2,7 +2,10 @@
 // frame (its window at the top-left of the shot) shows, in its view, exactly the picture that the
 // engine computes for the view's size: the default Region fitted to the view, then zoomed by each
 // GESTURE in turn, "L,T,R,B" (button pressed at L,T and released at R,B, view client pixels) or
-// "alt:L,T,R,B" (released with Alt held), as the view's mouse zoom does it. The view's client area is found as the frame's width less
+// "alt:L,T,R,B" (released with Alt held), as the view's mouse zoom does it. A first GESTURE
+// "from:W,H" says the explorer started with a W x H view and was then resized to the one
+// matched: the start-up Region is rescaled to the new size keeping its scale and centre, as a
+// resize does. The view's client area is found as the frame's width less
 // the view's 3-pixel borders, and the height whose first and last rows match; then every pixel is
 // compared.
 #include <cstdint>
@@ -56,6 +59,17 @@ struct Gesture {
     bool alt = false;
 };
 
+// The view's size at start-up when it differs from the one matched; 0 x 0
+// when it does not.
+int startWidth = 0;
+int startHeight = 0;
+
+bool ParseStart(const char* text) {
+    char end = 0;
+    return std::sscanf(text, "from:%d,%d%c", &startWidth, &startHeight, &end) == 2 &&
+           startWidth > 0 && startHeight > 0;
+}
+
 bool ParseGesture(const char* text, Gesture& gesture) {
     std::string s = text;
     if (s.rfind("alt:", 0) == 0) {
@@ -74,7 +88,15 @@ std::vector<Gesture> gestures;
 // gesture that would not zoom leaves the Region as it was.
 Region ViewRegion(int width, int height) {
     Region region = kDefaultRegion;
-    FitRegionToAspect(width, height, region);
+    if (startWidth > 0) {
+        FitRegionToAspect(startWidth, startHeight, region);
+        if (const std::optional<Region> rescaled =
+                RescaleRegion(SizingSnapshot{region, startWidth, startHeight}, width, height)) {
+            region = *rescaled;
+        }
+    } else {
+        FitRegionToAspect(width, height, region);
+    }
     for (const Gesture& g : gestures) {
         if (const std::optional<Region> next = ZoomRegion(region, g.drawn, width, height, g.alt)) {
             region = *next;
@@ -112,13 +134,18 @@ std::vector<std::uint32_t> DefaultPicture(int width, int height, int rows) {
 int main(int argc, char** argv) {
     Shot shot;
     bool usable = argc >= 4 && ReadPpm(argv[1], shot);
-    for (int i = 4; i < argc && usable; ++i) {
+    int firstGesture = 4;
+    if (usable && argc > 4 && std::string(argv[4]).rfind("from:", 0) == 0) {
+        usable = ParseStart(argv[4]);
+        firstGesture = 5;
+    }
+    for (int i = firstGesture; i < argc && usable; ++i) {
         Gesture g;
         usable = ParseGesture(argv[i], g);
         gestures.push_back(g);
     }
     if (!usable) {
-        std::fprintf(stderr, "usage: view_matches SHOT.ppm FRAME_WIDTH FRAME_HEIGHT [[alt:]L,T,R,B...]\n");
+        std::fprintf(stderr, "usage: view_matches SHOT.ppm FRAME_WIDTH FRAME_HEIGHT [from:W,H] [[alt:]L,T,R,B...]\n");
         return 2;
     }
     const int frameWidth = std::atoi(argv[2]);
