@@ -154,6 +154,8 @@ TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
         {"no fault", {}, Written, Written},
         {"read-back buffer", {{FaultSite::HeapAlloc, 0}}, Unchanged, Unchanged},
         {"every create", {{FaultSite::FileCreate, 0}}, Unchanged, Unchanged},
+        // A target that cannot be opened to look at still keeps its mode.
+        {"the look at the target", {{FaultSite::FileCreate, 1}}, Written, Written},
         // The first create asks whether the target exists; the second makes
         // the temporary file, and without it the target is rewritten in place.
         {"temporary file", {{FaultSite::FileCreate, 2}}, Written, Unchanged},
@@ -179,6 +181,7 @@ TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
             fs::remove(target, ignored);
             if (existing) {
                 WriteFile(target, old);
+                fs::permissions(target, fs::perms(0640));
             }
             {
                 Faults faults(row.faults);
@@ -187,6 +190,9 @@ TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
             const Outcome outcome = existing ? row.withOldFile : row.withoutFile;
             if (outcome == Written) {
                 EXPECT_EQ(ReadFile(target), expected);
+                if (existing) {
+                    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640));
+                }
             } else if (existing) {
                 EXPECT_EQ(ReadFile(target), old);
             } else {
