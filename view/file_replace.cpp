@@ -45,15 +45,26 @@ bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+enum class Target {
+    Missing,     // no file of that name
+    Found,       // an existing file, its path resolved
+    Unopenable,  // there, but it could not be opened to resolve its path
+};
+
 // The file a path names, a symbolic link followed; the path itself when it
-// names no existing file.
-std::string ResolveTarget(const char* path, bool& exists) {
+// names no file, or a file that cannot be opened (a write-only file on a
+// platform that needs read access to open it): that one still counts as
+// existing, so that its permissions are kept.
+std::string ResolveTarget(const char* path, Target& kind) {
     File existing(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    exists = existing.IsOpen();
-    if (!exists) {
+    if (!existing.IsOpen()) {
+        const DWORD error = GetLastError();
+        kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Target::Missing
+                                                                               : Target::Unopenable;
         return path;
     }
+    kind = Target::Found;
     char resolved[4 * MAX_PATH];
     const DWORD n = GetFinalPathNameByHandleA(existing.get(), resolved, sizeof(resolved), 0);
     if (n == 0 || n >= sizeof(resolved)) {
@@ -107,8 +118,9 @@ bool ReplaceFileContents(const char* path, std::span<const std::uint8_t> bytes) 
     if (path == nullptr || path[0] == '\0') {
         return false;
     }
-    bool exists = false;
-    const std::string target = ResolveTarget(path, exists);
+    Target kind = Target::Missing;
+    const std::string target = ResolveTarget(path, kind);
+    const bool exists = kind != Target::Missing;
     std::string temporary;
     File file(CreateTemporary(FolderOf(target), temporary));
     if (!file.IsOpen()) {
@@ -116,12 +128,17 @@ bool ReplaceFileContents(const char* path, std::span<const std::uint8_t> bytes) 
     }
     bool ok = WriteAll(file.get(), bytes);
     ok = file.Close() && ok;
-    if (ok) {
+    if (ok && exists) {
         // ReplaceFileA keeps the replaced file's attributes and permissions.
-        ok = exists ? ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
-                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE
-                    : MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) !=
-                          FALSE;
+        ok = ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
+                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
+        // A target that could not be opened may not be there after all: it
+        // is then moved in, but never over a file that appeared meanwhile.
+        if (!ok && kind == Target::Unopenable && GetLastError() == ERROR_FILE_NOT_FOUND) {
+            ok = MoveFileExA(temporary.c_str(), target.c_str(), 0) != FALSE;
+        }
+    } else if (ok) {
+        ok = MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     }
     if (!ok) {
         DeleteFileA(temporary.c_str());

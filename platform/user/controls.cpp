@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "platform/internal/surface.h"
+#include "platform/user/bmp_decode.h"
 #include "platform/rc/resource_tables.h"
 #include "platform/user/internal.h"
 
@@ -157,10 +158,16 @@ void LoadStaticBitmap(Window& w, int resourceId) {
         bitmap->fileBytes.size() > 64u * 1024 * 1024) {
         return;
     }
-    QImage image;
-    if (!image.loadFromData(bitmap->fileBytes.data(), static_cast<int>(bitmap->fileBytes.size()),
-                            "BMP") ||
-        image.isNull() || image.width() > 32767 || image.height() > 32767) {
+    const auto decoded = DecodeBmp(bitmap->fileBytes.data(), bitmap->fileBytes.size());
+    if (!decoded) {
+        return;
+    }
+    // The pixels are copied: the image must not outlive the decoded buffer.
+    const QImage image =
+        QImage(reinterpret_cast<const uchar*>(decoded->pixels.data()), decoded->width,
+               decoded->height, decoded->width * 4, QImage::Format_RGB32)
+            .copy();
+    if (image.isNull()) {
         return;
     }
     label->setPixmap(QPixmap::fromImage(image));

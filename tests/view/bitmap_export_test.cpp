@@ -1,0 +1,253 @@
+// Save Image on the real window code (offscreen), its save dialog answered
+// through the dialog hook, the disk's failures made by the fault seam: a
+// failed save leaves an existing file exactly as it was and no temporary file
+// behind, and says nothing; a good one writes the view's picture.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QWidget>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "platform/internal/dialog_hooks.h"
+#include "platform/internal/faults.h"
+#include "resources/resource.h"
+#include "view/bmp_file.h"
+#include "view/fractal_view.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::FaultSite;
+
+void Pump() {
+    MSG msg;
+    for (int i = 0; i < 10000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::set<std::string> Listing(const fs::path& folder) {
+    std::set<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(folder, ignored)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+int VisibleTopLevels() {
+    int n = 0;
+    for (const QWidget* w : QApplication::topLevelWidgets()) {
+        n += w->isVisible() ? 1 : 0;
+    }
+    return n;
+}
+
+// Fails the n-th step at a site (n = 0: every step there), counting each site
+// by itself from the installation on.
+class Faults {
+public:
+    explicit Faults(std::map<FaultSite, int> failAt) : failAt_(std::move(failAt)) {
+        platform::SetFaultInjector([this](FaultSite site) {
+            const auto it = failAt_.find(site);
+            const int n = ++seen_[site];
+            return it != failAt_.end() && (it->second == 0 || it->second == n);
+        });
+    }
+    Faults(const Faults&) = delete;
+    Faults& operator=(const Faults&) = delete;
+    ~Faults() { platform::SetFaultInjector(nullptr); }
+
+private:
+    std::map<FaultSite, int> failAt_;
+    std::map<FaultSite, int> seen_;
+};
+
+class SaveImageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(StartUp(GetModuleHandleA(nullptr), engine_, accelerators_));
+        Pump();  // the first paint colours the image
+        char pattern[] = "/tmp/zembrix-export-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        platform::SetSaveFileDialogHook([this](const platform::SaveFileDialogRequest&) {
+            ++dialogs_;
+            return answer_;
+        });
+    }
+    void TearDown() override {
+        platform::SetSaveFileDialogHook(nullptr);
+        platform::SetFaultInjector(nullptr);
+        std::error_code ignored;
+        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(folder_, ignored);
+        ::TearDown(accelerators_, engine_);
+    }
+
+    // Runs File > Save Image with the dialog answering `path`.
+    void Save(const fs::path& path, bool accepted = true) {
+        answer_ = {accepted, path.string(), 0};
+        const int before = VisibleTopLevels();
+        dialogs_ = 0;
+        SendMessageA(FrameWindow(), WM_COMMAND, IDM_FILE_SAVEIMAGE, 0);
+        Pump();
+        EXPECT_EQ(dialogs_, 1) << "one dialog, no second question";
+        EXPECT_EQ(VisibleTopLevels(), before) << "nothing is reported";
+    }
+
+    // The file the view's picture makes, as SaveImage should write it.
+    static std::string ExpectedFile() {
+        const FractalView& view = TheFractalView();
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(view.imageWidth) *
+                                          static_cast<std::size_t>(view.imageHeight));
+        EXPECT_TRUE(view.ReadPixels(view.imageHeight, pixels.data()));
+        const auto file = BuildBmpFile(pixels, view.imageWidth, view.imageHeight);
+        EXPECT_TRUE(file.has_value());
+        return file ? std::string(file->begin(), file->end()) : std::string();
+    }
+
+    FractalEngine engine_;
+    HACCEL accelerators_ = nullptr;
+    fs::path folder_;
+    platform::SaveFileDialogAnswer answer_;
+    int dialogs_ = 0;
+};
+
+TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
+    ASSERT_GT(TheFractalView().imageWidth, 0);
+    const std::string expected = ExpectedFile();
+    const std::string old = "an older picture that must survive";
+    enum Outcome { Unchanged, Written };
+    struct Row {
+        const char* name;
+        std::map<FaultSite, int> faults;
+        Outcome withOldFile;  // what an existing target ends as
+        Outcome withoutFile;  // what a new target ends as (Unchanged: no file)
+    };
+    const std::vector<Row> rows = {
+        {"no fault", {}, Written, Written},
+        {"read-back buffer", {{FaultSite::HeapAlloc, 0}}, Unchanged, Unchanged},
+        {"every create", {{FaultSite::FileCreate, 0}}, Unchanged, Unchanged},
+        // A target that cannot be opened to look at still keeps its mode.
+        {"the look at the target", {{FaultSite::FileCreate, 1}}, Written, Written},
+        // The first create asks whether the target exists; the second makes
+        // the temporary file, and without it the target is rewritten in place.
+        {"temporary file", {{FaultSite::FileCreate, 2}}, Written, Unchanged},
+        {"first write", {{FaultSite::FileWrite, 1}}, Unchanged, Unchanged},
+        {"a later write",
+         {{FaultSite::FileShortWrite, 0}, {FaultSite::FileWrite, 3}},
+         Unchanged,
+         Unchanged},
+        {"the last write",
+         {{FaultSite::FileShortWrite, 0}, {FaultSite::FileWrite, static_cast<int>(expected.size())}},
+         Unchanged,
+         Unchanged},
+        {"short writes only", {{FaultSite::FileShortWrite, 0}}, Written, Written},
+        {"every close", {{FaultSite::FileClose, 0}}, Unchanged, Unchanged},
+        {"the move", {{FaultSite::FileMove, 0}}, Unchanged, Unchanged},
+        {"the cleanup alone", {{FaultSite::FileDelete, 0}}, Written, Written},
+    };
+    for (const Row& row : rows) {
+        for (const bool existing : {true, false}) {
+            SCOPED_TRACE(std::string(row.name) + (existing ? ", old file" : ", new file"));
+            const fs::path target = folder_ / "picture.bmp";
+            std::error_code ignored;
+            fs::remove(target, ignored);
+            if (existing) {
+                WriteFile(target, old);
+                fs::permissions(target, fs::perms(0640));
+            }
+            {
+                Faults faults(row.faults);
+                Save(target);
+            }
+            const Outcome outcome = existing ? row.withOldFile : row.withoutFile;
+            if (outcome == Written) {
+                EXPECT_EQ(ReadFile(target), expected);
+                if (existing) {
+                    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640));
+                }
+            } else if (existing) {
+                EXPECT_EQ(ReadFile(target), old);
+            } else {
+                EXPECT_FALSE(fs::exists(target));
+            }
+            const std::set<std::string> only =
+                existing || outcome == Written ? std::set<std::string>{"picture.bmp"}
+                                               : std::set<std::string>{};
+            EXPECT_EQ(Listing(folder_), only);
+        }
+    }
+}
+
+TEST_F(SaveImageTest, AFolderThatTakesNoNewFile) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root writes into a read-only folder regardless of its mode";
+    }
+    const std::string expected = ExpectedFile();
+    const fs::path writable = folder_ / "writable.bmp";
+    const fs::path readOnly = folder_ / "read-only.bmp";
+    WriteFile(writable, "old");
+    WriteFile(readOnly, "old");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
+
+    // A writable target is rewritten in place, the read-only one is kept, and
+    // no new name appears.
+    Save(writable);
+    EXPECT_EQ(ReadFile(writable), expected);
+    Save(readOnly);
+    EXPECT_EQ(ReadFile(readOnly), "old");
+    Save(folder_ / "new.bmp");
+    EXPECT_EQ(Listing(folder_), (std::set<std::string>{"writable.bmp", "read-only.bmp"}));
+}
+
+TEST_F(SaveImageTest, ReplacingKeepsTheLinkAndThePermissionsAndCancelWritesNothing) {
+    const std::string expected = ExpectedFile();
+    const fs::path elsewhere = folder_ / "elsewhere";
+    fs::create_directory(elsewhere);
+    const fs::path real = elsewhere / "real.bmp";
+    WriteFile(real, "old");
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    const fs::path link = folder_ / "link.bmp";
+    fs::create_symlink(real, link);
+
+    Save(link);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(real), expected);
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(Listing(elsewhere), std::set<std::string>{"real.bmp"});
+
+    Save(folder_ / "cancelled.bmp", false);
+    EXPECT_EQ(Listing(folder_), (std::set<std::string>{"elsewhere", "link.bmp"}));
+}
+
+}  // namespace
