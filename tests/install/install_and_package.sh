@@ -7,7 +7,7 @@
 # Usage: install_and_package.sh BUILD_DIR
 . "$(dirname "$0")/../e2e/lib.sh"
 build=$1
-for tool in desktop-file-validate appstreamcli cpack dpkg-deb identify; do
+for tool in desktop-file-validate appstreamcli cpack dpkg-deb dpkg-shlibdeps file identify; do
   command -v "$tool" > /dev/null || skip "$tool is not installed"
 done
 id=org.zembrix.Zembrix
