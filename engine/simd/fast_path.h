@@ -80,8 +80,44 @@
 // pattern, which no finite pair equals, until its first store. The SIMD kernels
 // store and compare every few iterations only (at the ends of short blocks),
 // which finds the same repeats a little later, and grow the distance by half
-// instead of doubling it, which finds them sooner after the orbit has settled. Cardioid or bulb
-// tests are not used: they are not shown to give the iteration's own count.
+// instead of doubling it, which finds them sooner after the orbit has settled.
+//
+// The attracting-cycle proof
+// --------------------------
+// An orbit drawn to an attracting cycle comes within a few thousandths of its
+// earlier values long before it repeats bit for bit (which needs it to settle
+// to the last bit: about 37 / (1 - |multiplier|) steps). So when the current
+// pair lies within kNearReturn of the stored one, NeverEscapes tries to prove
+// that the orbit from the current pair never escapes, and the count is then
+// the limit. The proof is a closed chain of discs:
+//   Let F be the exact path's step (every operation rounded to 53 bits,
+//   stored values rounded into the double range) and f(z) = z^2 + c. For discs
+//   B_k = B(a_k, r_k), k = 0..P, with any centres a_k, if
+//     (a) for every z in B_k, |F(z) - a_(k+1)| <= r_(k+1),
+//     (b) B_P lies inside B_0, and
+//     (c) every disc lies in |z| <= 1.99,
+//   then an orbit point in B_0 stays in B_0 u ... u B_(P-1) forever, each
+//   escape test sees zr^2 + zi^2 below 4 (rounded: 1.99^2 (1 + 2^-51) < 4), and
+//   the orbit never escapes. (a) holds when
+//     r_(k+1) >= 2 |a_k| r_k + r_k^2 + E(z) + E(a_k),
+//   where |f(z) - f(a_k)| = |z - a_k| |z + a_k| <= r_k (2 |a_k| + r_k), E(z)
+//   bounds |F(z) - f(z)| and E(a_k) the rounding of the centre's own step
+//   a_(k+1) = F(a_k) computed in double. Counting one relative error of 2^-53
+//   per operation, with M >= |z| and the order of operations of the step:
+//     |error of zr'| <= 2^-53 (3 M^2 + |cr|) (1 + 2^-51),
+//     |error of zi'| <= 2^-53 (2 M^2 + |ci|) (1 + 2^-51),
+//   plus at most 2^-1074 per operation where a result is subnormal. The chain
+//   uses E = 2^-52 (5 M^2 + |cr| + |ci|) + 10^-300 for both, which is larger.
+//   Every bound is computed in double from non-negative terms and then
+//   enlarged by the factor 1 + 2^-40, far more than the few roundings in it.
+// The orbit point the chain starts from is the fast path's pair, which is the
+// exact path's (3 above); the chain's centres are the double orbit from it,
+// computed in double like any other numbers. Pass 1 only chooses P (the first
+// step at which the orbit comes back within kNearReturn of its start) and the
+// first radius (twice the return distance over 1 - |multiplier|, then 32 and
+// 1024 times that); a poor choice only makes the proof fail, and then the
+// pixel goes on iterating, so the count never depends on it. Cardioid or bulb
+// formulas are not used: the chain proves each point on its own orbit.
 #pragma once
 
 #include <cstdint>
@@ -99,6 +135,12 @@ inline constexpr double kRunningXLimit = 0x1p1022;  // bound of |x1| + width * |
 // kMaxSaveInterval.
 inline constexpr std::uint32_t kFirstSaveInterval = 8;
 inline constexpr std::uint32_t kMaxSaveInterval = 1u << 24;
+
+// A pair within this distance (in each component) of the stored one starts
+// the attracting-cycle proof.
+inline constexpr double kNearReturn = 0x1p-12;
+// The longest cycle the proof looks for, in steps.
+inline constexpr std::uint32_t kMaxProofPeriod = 1024;
 
 // The safe pixels of one row, in column order, for the kernels to take in
 // turn; pixels that are not safe are computed by FillQueue as it passes them.
@@ -146,6 +188,12 @@ std::uint32_t ExactPixel(double cr, double ci, std::uint32_t limit);
 // sends the pixel to the exact path from its start. Requires finite
 // |cr|, |ci| < 2^510. "shortcuts" enables the periodicity check.
 std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit, bool shortcuts);
+
+// True when the exact path's orbit of c continuing from (zr, zi) is shown never
+// to escape (the attracting-cycle proof above), looking for a cycle of at most
+// min(maxPeriod, kMaxProofPeriod) steps. False means only "not shown". Needs
+// finite |cr|, |ci| < 2^510 and a pair of the orbit that did not escape.
+bool NeverEscapes(double cr, double ci, double zr, double zi, std::uint32_t maxPeriod);
 
 // The kernels, one per instruction set. "shortcuts" enables the periodicity
 // check. Each computes out[k] for k < width as the exact path does.

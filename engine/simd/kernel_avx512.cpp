@@ -20,7 +20,7 @@ constexpr int kV = 4;
 // Iterations between the checks that need not run every step: the limit
 // (only when a lane can have reached it), the periodicity comparison and the
 // stores of Brent's scheme.
-constexpr std::uint32_t kBlock = 8;
+constexpr std::uint32_t kBlock = 32;
 
 // The state one step reads and writes. Idle lanes (no pixel) hold c = 0,
 // which stays at 0 and never escapes.
@@ -87,6 +87,7 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
     const __m512d four = _mm512_set1_pd(4.0);
     const __m512d rowY = _mm512_set1_pd(y);
     const __m512d noPair = _mm512_castsi512_pd(_mm512_set1_epi64(-1));  // a NaN pattern
+    const __m512d nearV = _mm512_set1_pd(fastpath::kNearReturn);
     const __m256i limitV = _mm256_set1_epi32(static_cast<int>(limit));
     const __m256i capV = _mm256_set1_epi32(static_cast<int>(fastpath::kMaxSaveInterval));
 
@@ -209,6 +210,39 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                                                                   _mm512_castpd_si512(savedI[j])));
                 if (repeated != 0) {
                     finish(j, repeated, limitV);
+                }
+            }
+            for (int j = 0; j < kV; ++j) {
+                // Near the stored pair (a NaN one is never near): try the
+                // attracting-cycle proof, once per stored pair.
+                const __mmask8 near = static_cast<__mmask8>(
+                    active[j] &
+                    _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(zr[j], savedR[j])), nearV,
+                                       _CMP_LE_OQ) &
+                    _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(zi[j], savedI[j])), nearV,
+                                       _CMP_LE_OQ));
+                if (near == 0) {
+                    continue;
+                }
+                alignas(64) double r[8], i[8], c[8];
+                alignas(32) std::uint32_t since[8];
+                _mm512_store_pd(r, zr[j]);
+                _mm512_store_pd(i, zi[j]);
+                _mm512_store_pd(c, cr[j]);
+                _mm256_store_si256(reinterpret_cast<__m256i*>(since),
+                                   _mm256_sub_epi32(now, _mm256_sub_epi32(saveAt[j], interval[j])));
+                unsigned proven = 0;
+                for (unsigned bits = near; bits != 0; bits &= bits - 1) {
+                    const int l = __builtin_ctz(bits);
+                    if (fastpath::NeverEscapes(c[l], y, r[l], i[l], since[l])) {
+                        proven |= 1u << l;
+                    }
+                }
+                const auto failed = static_cast<__mmask8>(near & ~proven);
+                savedR[j] = _mm512_mask_mov_pd(savedR[j], failed, noPair);
+                savedI[j] = _mm512_mask_mov_pd(savedI[j], failed, noPair);
+                if (proven != 0) {
+                    finish(j, static_cast<__mmask8>(proven), limitV);
                 }
             }
             for (int j = 0; j < kV; ++j) {

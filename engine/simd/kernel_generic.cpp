@@ -42,6 +42,16 @@ std::uint32_t IterateSafe(double cr, double ci, std::uint32_t limit, bool shortc
             if (SameBits(zr, savedR) && SameBits(zi, savedI)) {
                 return limit;
             }
+            // (A NaN stored pair is never near.)
+            if (__builtin_fabs(zr - savedR) <= fastpath::kNearReturn &&
+                __builtin_fabs(zi - savedI) <= fastpath::kNearReturn) {
+                if (fastpath::NeverEscapes(cr, ci, zr, zi, interval - untilSave + 1)) {
+                    return limit;
+                }
+                // Not shown: no second try before the next store.
+                savedR = __builtin_nan("");
+                savedI = savedR;
+            }
             if (--untilSave == 0) {
                 savedR = zr;
                 savedI = zi;

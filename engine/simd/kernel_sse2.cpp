@@ -18,7 +18,7 @@ using fastpath::PixelQueue;
 constexpr int kW = 2;
 constexpr int kV = 3;
 constexpr int kLanes = kW * kV;
-constexpr std::uint32_t kBlock = 8;
+constexpr std::uint32_t kBlock = 32;
 
 // Lane masks for the 4 patterns of 2 bits, for blends.
 alignas(16) const std::int64_t kLaneMasks[4][2] = {{0, 0}, {-1, 0}, {0, -1}, {-1, -1}};
@@ -216,10 +216,24 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                 alignas(16) double i[kW];
                 _mm_store_pd(r, zr[j]);
                 _mm_store_pd(i, zi[j]);
+                int proven = 0;
                 for (int b = 0; b < kW; ++b) {
                     const int l = j * kW + b;
-                    if ((active[j] & (1 << b)) != 0 &&
-                        static_cast<std::int32_t>(it - saveAt[l]) >= 0) {
+                    if ((active[j] & (1 << b)) == 0) {
+                        continue;
+                    }
+                    // Near the stored pair (a NaN one is never near): try the
+                    // attracting-cycle proof, once per stored pair.
+                    if (__builtin_fabs(r[b] - savedR[l]) <= fastpath::kNearReturn &&
+                        __builtin_fabs(i[b] - savedI[l]) <= fastpath::kNearReturn) {
+                        if (fastpath::NeverEscapes(cr[l], ci[l], r[b], i[b],
+                                                   it - (saveAt[l] - interval[l]))) {
+                            proven |= 1 << b;
+                            continue;
+                        }
+                        savedR[l] = savedI[l] = noPair;
+                    }
+                    if (static_cast<std::int32_t>(it - saveAt[l]) >= 0) {
                         savedR[l] = r[b];
                         savedI[l] = i[b];
                         if (interval[l] < fastpath::kMaxSaveInterval) {
@@ -227,6 +241,9 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                         }
                         saveAt[l] = it + interval[l];
                     }
+                }
+                if (proven != 0) {
+                    finish(j, proven, true);
                 }
             }
         }
