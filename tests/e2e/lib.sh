@@ -139,6 +139,8 @@ menu_pick() {
   e2e_visible=$(xdotool search --onlyvisible --name '' 2> /dev/null | sed 's/^/-e /')
   local dx=${menu_dx:-0} dy=${menu_dy:-0}
   xdotool mousemove $((dx + $1)) $((dy + 8)) click 1
-  wait_for 50 e2e_popup_open || fail "no menu popup at x = $1"
+  # A click that comes during a computation waits for it (under the sanitizer
+  # build, on a loaded machine, that can take seconds).
+  wait_for 300 e2e_popup_open || fail "no menu popup at x = $1"
   xdotool mousemove $((dx + $1 + 30)) $((dy + $2)) click 1
 }

@@ -86,6 +86,16 @@ pick_colour() {
   local colour
   printf -v colour '#%02x%02x%02x' $((RANDOM % 256)) $((RANDOM % 256)) $((RANDOM % 256))
   xdotool mousemove $((tx + 104)) $((ty + swatch_y)) click 1
+  # The computation a resize asks for runs a moment after it; when it ends
+  # the frame is raised with its tool windows, and the other tool window can
+  # then lie over this one where it was clicked. That is counted, the window
+  # raised again and clicked again; a second miss fails.
+  if ! wait_for 50 up '^Select Color$'; then
+    lost_clicks=$((lost_clicks + 1))
+    echo "note: the swatch click opened no colour box the first time"
+    ensure_tool Colors 52
+    xdotool mousemove $((tx + 104)) $((ty + swatch_y)) click 1
+  fi
   wait_for 300 up '^Select Color$' || {
     shot "${SOAK_FAILURE_SHOT:-$e2e_work/failure.png}"
     fail "no colour box from the swatch at ($((tx + 104)), $((ty + swatch_y)))"
@@ -177,6 +187,7 @@ answers() {
 }
 
 lost_keys=0
+lost_clicks=0
 view_shows "$2" 550 300 || fail "no start-up picture: $e2e_result"
 for ((i = 1; i <= actions; i++)); do
   view_geometry
@@ -238,4 +249,4 @@ fi
 pointer_to_view
 menu_pick 15 75  # File > Exit
 expect_exit 0
-echo "PASS: $actions actions (seed $seed), $lost_keys first F1 presses not seen"
+echo "PASS: $actions actions (seed $seed), $lost_keys first F1 presses and $lost_clicks first swatch clicks not seen"
