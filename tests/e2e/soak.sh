@@ -14,9 +14,10 @@ actions=${3:-60}
 seed=${4:-1}
 RANDOM=$seed
 start_display
-# A small quarantine, so that the sanitizer build's resident memory shows what
-# the program keeps, not the freed blocks the sanitizer holds back.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16"
+# A small quarantine, and free pages handed back to the system soon, so that
+# the sanitizer build's resident memory shows what the program keeps, not the
+# freed blocks the sanitizer holds back.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16:allocator_release_to_os_interval_ms=100"
 start_app "$1"
 frame=$window
 saves=$e2e_work/saves
@@ -113,7 +114,14 @@ pick_colour() {
     xdotool type --delay 5 -- "$colour"
     xdotool key Return
   fi
-  wait_for 100 gone '^Select Color$' || fail "the colour box did not close ($what)"
+  # Without a window manager the box's key can be lost like F1: counted, the
+  # focus given to the box and Escape sent; a second miss fails.
+  if ! wait_for 100 gone '^Select Color$'; then
+    lost_keys=$((lost_keys + 1))
+    echo "note: the colour box did not close the first time ($what)"
+    xdotool windowfocus "$box" key Escape
+    wait_for 100 gone '^Select Color$' || fail "the colour box did not close ($what)"
+  fi
 }
 
 save_image() {
@@ -186,6 +194,15 @@ answers() {
   wait_for 50 repainted || fail "the view was not repainted as it was after About (after $what)"
 }
 
+# rss: the resident memory with the frame at its start-up size: the picture's
+# buffers grow with the view, so both measurements are taken at one size.
+rss_at_start_size() {
+  xdotool windowsize "$frame" 550 300
+  wait_for 100 eval '[ "$(size "$frame")" = "550 300" ]' || fail "the frame did not take 550 x 300"
+  answers
+  rss=$(rss_kb)
+}
+
 lost_keys=0
 lost_clicks=0
 view_shows "$2" 550 300 || fail "no start-up picture: $e2e_result"
@@ -238,10 +255,10 @@ for ((i = 1; i <= actions; i++)); do
   echo "action $i: $what"
   kill -0 "$app" 2> /dev/null || fail "the explorer ended at action $i ($what)"
   [ $((i % ${SOAK_PROBE_EVERY:-10})) -eq 0 ] && answers
-  [ "$i" -eq 30 ] && { answers; rss30=$(rss_kb); echo "resident memory after 30 actions: $rss30 kB"; }
+  [ "$i" -eq 30 ] && { rss_at_start_size; rss30=$rss; echo "resident memory after 30 actions: $rss30 kB"; }
 done
-answers
-rss_end=$(rss_kb)
+rss_at_start_size
+rss_end=$rss
 echo "resident memory after $actions actions: $rss_end kB"
 if [ -n "${rss30:-}" ] && [ $((rss_end * 100)) -gt $((rss30 * 120)) ]; then
   fail "resident memory grew from $rss30 kB to $rss_end kB"
