@@ -117,8 +117,10 @@ bool NeverEscapes(double cr, double ci, double zr, double zi, std::uint32_t maxP
     if (!(gap * gap > 4.0 * q * distance)) {
         return false;
     }
-    double r0 = q > 0.0 ? gap / (2.0 * q) : 1e-3;
-    r0 = std::fmin(r0, 1e-3);
+    // At most 1e-3, so that the squares stay small next to the gap; at least
+    // a million times the rounding errors the chain adds per step, amplified
+    // by 1 / gap over a cycle.
+    double r0 = q > 0.0 ? std::fmin(gap / (2.0 * q), 1e-3) : 1e-3;
     r0 = std::fmax(r0, 1e6 * kTwiceUnitRoundoff * period / gap);
     return ChainCloses(cr, ci, zr, zi, period, r0);
 }

@@ -114,9 +114,10 @@
 // exact path's (3 above); the chain's centres are the double orbit from it,
 // computed in double like any other numbers. Pass 1 only chooses P (the first
 // step at which the orbit comes back within kNearReturn of its start) and the
-// first radius (twice the return distance over 1 - |multiplier|, then 32 and
-// 1024 times that); a poor choice only makes the proof fail, and then the
-// pixel goes on iterating, so the count never depends on it. Cardioid or bulb
+// radius r_0 (from a first-order estimate of the chain, see NeverEscapes), and
+// skips the chain when that estimate already fails; a poor choice only makes
+// the proof fail, and then the pixel goes on iterating, so the count never
+// depends on it. Cardioid or bulb
 // formulas are not used: the chain proves each point on its own orbit.
 #pragma once
 
