@@ -20,10 +20,9 @@ using fastpath::PixelQueue;
 constexpr int kV = 4;
 // Iterations between the checks that need not run every step: the limit
 // (only when a lane can have reached it), the periodicity comparison and the
-// stores of Brent's scheme. Each block end leaves the register loop, so a
-// longer block costs less; 64 measured faster than 32 and 128 on the scenes
-// of the benchmark (a near return is then looked for at distances that are
-// multiples of 64).
+// stores of Brent's scheme (with the shortcut only). 64 measured faster than
+// 32 and 128 on the scenes of the benchmark; a near return is then looked for
+// at distances that are multiples of 64.
 constexpr std::uint32_t kBlock = 64;
 
 // The state of the lanes that only the refills and the block ends touch.
@@ -91,77 +90,100 @@ bool AnyActive(const Lanes& lanes) {
     return all != 0;
 }
 
-// The state one step reads and writes, between calls of Iterate. Idle lanes
-// (no pixel) hold c = 0, which stays at 0 and never escapes.
-struct Hot {
-    __m512d zr[kV], zi[kV], zr2[kV], zi2[kV], cr[kV], ci[kV];
-};
+// The least of the iterations the active lanes have left until the limit, or
+// the limit when none is active.
+std::uint32_t UntilDeadline(const Lanes& lanes, std::uint32_t it, std::uint32_t limit) {
+    const __m256i limitV = _mm256_set1_epi32(static_cast<int>(limit));
+    const __m256i now = _mm256_set1_epi32(static_cast<int>(it));
+    __m256i least = limitV;
+    for (int j = 0; j < kV; ++j) {
+        const __m256i left = _mm256_sub_epi32(limitV, _mm256_sub_epi32(now, lanes.start[j]));
+        least = _mm256_mask_min_epu32(least, lanes.active[j], least, left);
+    }
+    alignas(32) std::uint32_t lane[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lane), least);
+    std::uint32_t result = lane[0];
+    for (int l = 1; l < 8; ++l) {
+        result = lane[l] < result ? lane[l] : result;
+    }
+    return result;
+}
 
-// Runs "steps" iterations on copies of the state that the compiler keeps in
-// registers. A lane that escapes is finished and refilled here, in the
-// registers, without leaving the loop. Returns false when no lane is left.
-inline __attribute__((always_inline)) bool Iterate(Hot& hot, Lanes& lanes, PixelQueue& queue,
-                                                   std::uint32_t* out, std::uint32_t& it,
-                                                   std::uint32_t steps, double y, bool shortcuts) {
-    const __m512d two = _mm512_set1_pd(2.0);
-    const __m512d four = _mm512_set1_pd(4.0);
-    __m512d zr[kV], zi[kV], zr2[kV], zi2[kV], cr[kV], ci[kV], sum[kV];
-#pragma GCC unroll 4
-    for (int j = 0; j < kV; ++j) {
-        zr[j] = hot.zr[j];
-        zi[j] = hot.zi[j];
-        zr2[j] = hot.zr2[j];
-        zi2[j] = hot.zi2[j];
-        cr[j] = hot.cr[j];
-        ci[j] = hot.ci[j];
-    }
-    bool left = true;
-    const std::uint32_t end = it + steps;
-    while (it != end) {
-#pragma GCC unroll 4
-        for (int j = 0; j < kV; ++j) {
-            const __m512d p = _mm512_mul_pd(zi[j], zr[j]);
-            zr[j] = _mm512_add_pd(_mm512_sub_pd(zr2[j], zi2[j]), cr[j]);
-            zi[j] = _mm512_fmadd_pd(p, two, ci[j]);
-            zr2[j] = _mm512_mul_pd(zr[j], zr[j]);
-            zi2[j] = _mm512_mul_pd(zi[j], zi[j]);
-            sum[j] = _mm512_add_pd(zi2[j], zr2[j]);
-        }
-        ++it;
-        // (The zero-masked form with a full mask is the plain maximum; the
-        // unmasked intrinsic trips a false uninitialised-value warning.)
-        const __m512d most = _mm512_maskz_max_pd(0xFF, _mm512_maskz_max_pd(0xFF, sum[0], sum[1]),
-                                                 _mm512_maskz_max_pd(0xFF, sum[2], sum[3]));
-        if (__builtin_expect(_mm512_cmp_pd_mask(most, four, _CMP_GT_OQ) != 0, 0)) {
-            const __m256i now = _mm256_set1_epi32(static_cast<int>(it));
-#pragma GCC unroll 4
-            for (int j = 0; j < kV; ++j) {
-                const __mmask8 gone = static_cast<__mmask8>(
-                    lanes.active[j] & _mm512_cmp_pd_mask(sum[j], four, _CMP_GT_OQ));
-                if (gone != 0) {
-                    Store(out, lanes, j, gone, _mm256_sub_epi32(now, lanes.start[j]));
-                    Refill(queue, lanes, j, gone, it, y, shortcuts, zr[j], zi[j], zr2[j], zi2[j],
-                           cr[j], ci[j]);
-                }
-            }
-            if (!AnyActive(lanes)) {
-                // The row is done: idle lanes never escape, so do not
-                // iterate them up to the limit.
-                left = false;
-                break;
-            }
+// The lanes "near" of one vector whose orbit has come back near its stored
+// pair: those shown never to escape (a bit-for-bit repeat, or the
+// attracting-cycle proof, tried once per stored pair). Out of line: it is
+// rare, and the register loop need not keep room for it.
+__attribute__((noinline)) unsigned Proven(const Lanes& lanes, int j, __m512d zr, __m512d zi,
+                                          __m512d cr, double y, std::uint32_t it, __mmask8 near) {
+    const auto repeated = static_cast<__mmask8>(
+        near &
+        _mm512_cmpeq_epi64_mask(_mm512_castpd_si512(zr), _mm512_castpd_si512(lanes.savedR[j])) &
+        _mm512_cmpeq_epi64_mask(_mm512_castpd_si512(zi), _mm512_castpd_si512(lanes.savedI[j])));
+    alignas(64) double r[8], i[8], c[8];
+    alignas(32) std::uint32_t since[8];
+    _mm512_store_pd(r, zr);
+    _mm512_store_pd(i, zi);
+    _mm512_store_pd(c, cr);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(since),
+                       _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(it)),
+                                        _mm256_sub_epi32(lanes.saveAt[j], lanes.interval[j])));
+    unsigned proven = repeated;
+    for (unsigned bits = near & ~repeated; bits != 0; bits &= bits - 1) {
+        const int l = __builtin_ctz(bits);
+        if (fastpath::NeverEscapes(c[l], y, r[l], i[l], since[l])) {
+            proven |= 1u << l;
         }
     }
+    return proven;
+}
+
+// The end of a block with the periodicity shortcut, on the registers of the
+// loop: lanes near their stored pair are tried (Proven), and the stores of
+// Brent's scheme that are due are made.
+inline __attribute__((always_inline)) void BlockEnd(Lanes& lanes, PixelQueue& queue,
+                                                    std::uint32_t* out, std::uint32_t it, double y,
+                                                    std::uint32_t limit, __m512d (&zr)[kV],
+                                                    __m512d (&zi)[kV], __m512d (&zr2)[kV],
+                                                    __m512d (&zi2)[kV], __m512d (&cr)[kV],
+                                                    __m512d (&ci)[kV]) {
+    const __m256i now = _mm256_set1_epi32(static_cast<int>(it));
+    const __m512d nearV = _mm512_set1_pd(fastpath::kNearReturn);
+    const __m512d noPair = _mm512_castsi512_pd(_mm512_set1_epi64(-1));  // a NaN pattern
 #pragma GCC unroll 4
     for (int j = 0; j < kV; ++j) {
-        hot.zr[j] = zr[j];
-        hot.zi[j] = zi[j];
-        hot.zr2[j] = zr2[j];
-        hot.zi2[j] = zi2[j];
-        hot.cr[j] = cr[j];
-        hot.ci[j] = ci[j];
+        // Near the stored pair (a NaN one is never near).
+        const __mmask8 near = static_cast<__mmask8>(
+            lanes.active[j] &
+            _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(zr[j], lanes.savedR[j])), nearV,
+                               _CMP_LE_OQ) &
+            _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(zi[j], lanes.savedI[j])), nearV,
+                               _CMP_LE_OQ));
+        if (__builtin_expect(near != 0, 0)) {
+            const auto proven =
+                static_cast<__mmask8>(Proven(lanes, j, zr[j], zi[j], cr[j], y, it, near));
+            const auto failed = static_cast<__mmask8>(near & ~proven);
+            lanes.savedR[j] = _mm512_mask_mov_pd(lanes.savedR[j], failed, noPair);
+            lanes.savedI[j] = _mm512_mask_mov_pd(lanes.savedI[j], failed, noPair);
+            if (proven != 0) {
+                Store(out, lanes, j, proven, _mm256_set1_epi32(static_cast<int>(limit)));
+                Refill(queue, lanes, j, proven, it, y, true, zr[j], zi[j], zr2[j], zi2[j], cr[j],
+                       ci[j]);
+            }
+        }
+        // it - saveAt >= 0 in modular arithmetic: the store is due.
+        const __mmask8 due = static_cast<__mmask8>(
+            lanes.active[j] & _mm256_cmpge_epi32_mask(_mm256_sub_epi32(now, lanes.saveAt[j]),
+                                                      _mm256_setzero_si256()));
+        if (due != 0) {
+            lanes.savedR[j] = _mm512_mask_mov_pd(lanes.savedR[j], due, zr[j]);
+            lanes.savedI[j] = _mm512_mask_mov_pd(lanes.savedI[j], due, zi[j]);
+            lanes.interval[j] = _mm256_mask_min_epu32(
+                lanes.interval[j], due,
+                _mm256_add_epi32(lanes.interval[j], _mm256_srli_epi32(lanes.interval[j], 1)),
+                _mm256_set1_epi32(static_cast<int>(fastpath::kMaxSaveInterval)));
+            lanes.saveAt[j] = _mm256_mask_add_epi32(lanes.saveAt[j], due, now, lanes.interval[j]);
+        }
     }
-    return left;
 }
 
 void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
@@ -170,137 +192,94 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
     if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit, shortcuts)) {
         return;
     }
-    const __m512d noPair = _mm512_castsi512_pd(_mm512_set1_epi64(-1));  // a NaN pattern
-    const __m512d nearV = _mm512_set1_pd(fastpath::kNearReturn);
+    const __m512d two = _mm512_set1_pd(2.0);
+    const __m512d four = _mm512_set1_pd(4.0);
     const __m256i limitV = _mm256_set1_epi32(static_cast<int>(limit));
-    const __m256i capV = _mm256_set1_epi32(static_cast<int>(fastpath::kMaxSaveInterval));
-
-    // Lane state: z, its squares, c; the column and the iteration at which
-    // the pixel started; Brent's scheme: the stored pair, when the next store
-    // is due, and the distance to the one after.
-    Hot hot;
+    // The state one step reads and writes, which the compiler keeps in
+    // registers for the whole row (every loop over the vectors is unrolled):
+    // z, its squares and c. Idle lanes (no pixel) hold c = 0, which stays at 0
+    // and never escapes. A lane that escapes or reaches the limit is finished
+    // and refilled in these registers, without leaving the loop.
+    __m512d zr[kV], zi[kV], zr2[kV], zi2[kV], cr[kV], ci[kV], sum[kV];
     Lanes lanes;
-    __m512d(&zr)[kV] = hot.zr;
-    __m512d(&zi)[kV] = hot.zi;
-    __m512d(&cr)[kV] = hot.cr;
-    __m256i(&saveAt)[kV] = lanes.saveAt;
-    __m256i(&interval)[kV] = lanes.interval;
-    __m512d(&savedR)[kV] = lanes.savedR;
-    __m512d(&savedI)[kV] = lanes.savedI;
-    __mmask8(&active)[kV] = lanes.active;
     std::uint32_t it = 0;
-
+#pragma GCC unroll 4
     for (int j = 0; j < kV; ++j) {
-        hot.zr[j] = hot.zi[j] = hot.zr2[j] = hot.zi2[j] = hot.cr[j] = hot.ci[j] =
-            _mm512_setzero_pd();
-        lanes.savedR[j] = lanes.savedI[j] = noPair;
+        zr[j] = zi[j] = zr2[j] = zi2[j] = cr[j] = ci[j] = _mm512_setzero_pd();
+        lanes.savedR[j] = lanes.savedI[j] = _mm512_setzero_pd();
         lanes.col[j] = lanes.start[j] = lanes.saveAt[j] = lanes.interval[j] =
             _mm256_setzero_si256();
         lanes.active[j] = 0;
+        Refill(queue, lanes, j, 0xFF, it, y, shortcuts, zr[j], zi[j], zr2[j], zi2[j], cr[j], ci[j]);
     }
-    // Lanes of vector j that are done with the count "counts" (at a block end).
-    auto finish = [&](int j, __mmask8 done, __m256i counts) {
-        Store(out, lanes, j, done, counts);
-        Refill(queue, lanes, j, done, it, y, shortcuts, hot.zr[j], hot.zi[j], hot.zr2[j],
-               hot.zi2[j], hot.cr[j], hot.ci[j]);
-    };
-
-    for (int j = 0; j < kV; ++j) {
-        Refill(queue, lanes, j, 0xFF, it, y, shortcuts, hot.zr[j], hot.zi[j], hot.zr2[j],
-               hot.zi2[j], hot.cr[j], hot.ci[j]);
-    }
-    // Iterations until the first lane can reach the limit: a lower bound, since
-    // a lane that escapes only delays it and a new lane has the whole limit.
+    // A lower bound of the iterations until some lane can reach the limit (a
+    // lane that escapes only delays it, and a new lane has the whole limit),
+    // and the iterations left in the block (with the shortcut only).
     std::uint32_t untilDeadline = limit;
-
-    while (AnyActive(lanes)) {
-        // Without the shortcut only the limit ends a block.
-        const std::uint32_t steps = shortcuts && kBlock < untilDeadline ? kBlock : untilDeadline;
-        untilDeadline -= steps;
-        if (!Iterate(hot, lanes, queue, out, it, steps, y, shortcuts)) {
-            return;
+    std::uint32_t blockLeft = kBlock;
+    for (;;) {
+        std::uint32_t run = untilDeadline;
+        if (shortcuts && blockLeft < run) {
+            run = blockLeft;
         }
-
-        const __m256i now = _mm256_set1_epi32(static_cast<int>(it));
-        if (shortcuts) {
+        untilDeadline -= run;
+        blockLeft -= run;
+        for (const std::uint32_t end = it + run; it != end;) {
+#pragma GCC unroll 4
             for (int j = 0; j < kV; ++j) {
-                const __mmask8 repeated =
-                    static_cast<__mmask8>(active[j] &
-                                          _mm512_cmpeq_epi64_mask(_mm512_castpd_si512(zr[j]),
-                                                                  _mm512_castpd_si512(savedR[j])) &
-                                          _mm512_cmpeq_epi64_mask(_mm512_castpd_si512(zi[j]),
-                                                                  _mm512_castpd_si512(savedI[j])));
-                if (repeated != 0) {
-                    finish(j, repeated, limitV);
-                }
+                const __m512d p = _mm512_mul_pd(zi[j], zr[j]);
+                zr[j] = _mm512_add_pd(_mm512_sub_pd(zr2[j], zi2[j]), cr[j]);
+                zi[j] = _mm512_fmadd_pd(p, two, ci[j]);
+                zr2[j] = _mm512_mul_pd(zr[j], zr[j]);
+                zi2[j] = _mm512_mul_pd(zi[j], zi[j]);
+                sum[j] = _mm512_add_pd(zi2[j], zr2[j]);
             }
-            for (int j = 0; j < kV; ++j) {
-                // Near the stored pair (a NaN one is never near): try the
-                // attracting-cycle proof, once per stored pair.
-                const __mmask8 near = static_cast<__mmask8>(
-                    active[j] &
-                    _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(zr[j], savedR[j])), nearV,
-                                       _CMP_LE_OQ) &
-                    _mm512_cmp_pd_mask(_mm512_abs_pd(_mm512_sub_pd(zi[j], savedI[j])), nearV,
-                                       _CMP_LE_OQ));
-                if (near == 0) {
-                    continue;
-                }
-                alignas(64) double r[8], i[8], c[8];
-                alignas(32) std::uint32_t since[8];
-                _mm512_store_pd(r, zr[j]);
-                _mm512_store_pd(i, zi[j]);
-                _mm512_store_pd(c, cr[j]);
-                _mm256_store_si256(reinterpret_cast<__m256i*>(since),
-                                   _mm256_sub_epi32(now, _mm256_sub_epi32(saveAt[j], interval[j])));
-                unsigned proven = 0;
-                for (unsigned bits = near; bits != 0; bits &= bits - 1) {
-                    const int l = __builtin_ctz(bits);
-                    if (fastpath::NeverEscapes(c[l], y, r[l], i[l], since[l])) {
-                        proven |= 1u << l;
+            ++it;
+            // (The zero-masked form with a full mask is the plain maximum; the
+            // unmasked intrinsic trips a false uninitialised-value warning.)
+            const __m512d most =
+                _mm512_maskz_max_pd(0xFF, _mm512_maskz_max_pd(0xFF, sum[0], sum[1]),
+                                    _mm512_maskz_max_pd(0xFF, sum[2], sum[3]));
+            if (__builtin_expect(_mm512_cmp_pd_mask(most, four, _CMP_GT_OQ) != 0, 0)) {
+                const __m256i now = _mm256_set1_epi32(static_cast<int>(it));
+#pragma GCC unroll 4
+                for (int j = 0; j < kV; ++j) {
+                    const __mmask8 gone = static_cast<__mmask8>(
+                        lanes.active[j] & _mm512_cmp_pd_mask(sum[j], four, _CMP_GT_OQ));
+                    if (gone != 0) {
+                        Store(out, lanes, j, gone, _mm256_sub_epi32(now, lanes.start[j]));
+                        Refill(queue, lanes, j, gone, it, y, shortcuts, zr[j], zi[j], zr2[j],
+                               zi2[j], cr[j], ci[j]);
                     }
                 }
-                const auto failed = static_cast<__mmask8>(near & ~proven);
-                savedR[j] = _mm512_mask_mov_pd(savedR[j], failed, noPair);
-                savedI[j] = _mm512_mask_mov_pd(savedI[j], failed, noPair);
-                if (proven != 0) {
-                    finish(j, static_cast<__mmask8>(proven), limitV);
-                }
-            }
-            for (int j = 0; j < kV; ++j) {
-                // it - saveAt >= 0 in modular arithmetic: the store is due.
-                const __mmask8 due = static_cast<__mmask8>(
-                    active[j] & _mm256_cmpge_epi32_mask(_mm256_sub_epi32(now, saveAt[j]),
-                                                        _mm256_setzero_si256()));
-                if (due != 0) {
-                    savedR[j] = _mm512_mask_mov_pd(savedR[j], due, zr[j]);
-                    savedI[j] = _mm512_mask_mov_pd(savedI[j], due, zi[j]);
-                    interval[j] = _mm256_mask_min_epu32(
-                        interval[j], due,
-                        _mm256_add_epi32(interval[j], _mm256_srli_epi32(interval[j], 1)), capV);
-                    saveAt[j] = _mm256_mask_add_epi32(saveAt[j], due, now, interval[j]);
+                if (!AnyActive(lanes)) {
+                    // The row is done: idle lanes never escape, so do not
+                    // iterate them up to the limit.
+                    return;
                 }
             }
         }
         if (untilDeadline == 0) {
-            __m256i remaining = _mm256_set1_epi32(-1);
+            const __m256i now = _mm256_set1_epi32(static_cast<int>(it));
+#pragma GCC unroll 4
             for (int j = 0; j < kV; ++j) {
-                const __m256i n = _mm256_sub_epi32(now, lanes.start[j]);
-                const __mmask8 reached =
-                    static_cast<__mmask8>(active[j] & _mm256_cmpeq_epi32_mask(n, limitV));
+                const __mmask8 reached = static_cast<__mmask8>(
+                    lanes.active[j] &
+                    _mm256_cmpeq_epi32_mask(_mm256_sub_epi32(now, lanes.start[j]), limitV));
                 if (reached != 0) {
-                    finish(j, reached, limitV);
+                    Store(out, lanes, j, reached, limitV);
+                    Refill(queue, lanes, j, reached, it, y, shortcuts, zr[j], zi[j], zr2[j], zi2[j],
+                           cr[j], ci[j]);
                 }
-                const __m256i left =
-                    _mm256_sub_epi32(limitV, _mm256_sub_epi32(now, lanes.start[j]));
-                remaining = _mm256_mask_min_epu32(remaining, active[j], remaining, left);
             }
-            alignas(32) std::uint32_t lanes[8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), remaining);
-            untilDeadline = lanes[0];
-            for (int l = 1; l < 8; ++l) {
-                untilDeadline = lanes[l] < untilDeadline ? lanes[l] : untilDeadline;
-            }
+            untilDeadline = UntilDeadline(lanes, it, limit);
+        }
+        if (shortcuts && blockLeft == 0) {
+            BlockEnd(lanes, queue, out, it, y, limit, zr, zi, zr2, zi2, cr, ci);
+            blockLeft = kBlock;
+        }
+        if (!AnyActive(lanes)) {
+            return;
         }
     }
 }
