@@ -1,8 +1,8 @@
 // The fast path with AVX2 and FMA (compiled with those flags only for this
 // file): kV vectors of 4 lanes iterate side by side, each lane one safe pixel
 // of the row, and a finished lane is refilled at once with the next pixel of
-// the queue. With 16 vector registers the squares and z stay in registers and
-// c is read from memory. Everything here has internal linkage; the only way in
+// the queue, inside the loop. With 16 vector registers the squares and z stay
+// in registers and c is read from memory. Everything here has internal linkage; the only way in
 // is fastpath::RowAvx2. Why the counts equal the exact path's: fast_path.h.
 #include <immintrin.h>
 
@@ -17,7 +17,9 @@ using fastpath::PixelQueue;
 constexpr int kW = 4;
 constexpr int kV = 3;
 constexpr int kLanes = kW * kV;
-constexpr std::uint32_t kBlock = 32;
+// Iterations between the periodicity checks (with the shortcut only), as in
+// the AVX-512 kernel.
+constexpr std::uint32_t kBlock = 64;
 
 // Lane masks for the 16 patterns of 4 bits, for blends.
 alignas(32) const std::int64_t kLaneMasks[16][4] = {
@@ -31,62 +33,19 @@ __m256d LaneMask(int bits) {
     return _mm256_load_pd(reinterpret_cast<const double*>(kLaneMasks[bits]));
 }
 
-// Runs at most "steps" iterations on copies of z and its squares that the
-// compiler keeps in registers (c is read from memory), and stops after the
-// first iteration in which some lane escaped (escaped = true, s = that
-// iteration's zi^2 + zr^2). Returns the number of iterations made.
-inline __attribute__((always_inline)) std::uint32_t Iterate(__m256d (&zrH)[kV], __m256d (&ziH)[kV],
-                                                            __m256d (&zr2H)[kV],
-                                                            __m256d (&zi2H)[kV], const double* crA,
-                                                            const double* ciA, __m256d (&s)[kV],
-                                                            std::uint32_t steps, bool& escaped) {
-    const __m256d two = _mm256_set1_pd(2.0);
-    const __m256d four = _mm256_set1_pd(4.0);
-    __m256d zr[kV], zi[kV], zr2[kV], zi2[kV], sum[kV];
-#pragma GCC unroll 4
-    for (int j = 0; j < kV; ++j) {
-        zr[j] = zrH[j];
-        zi[j] = ziH[j];
-        zr2[j] = zr2H[j];
-        zi2[j] = zi2H[j];
-    }
-    std::uint32_t done = 0;
-    do {
-#pragma GCC unroll 4
-        for (int j = 0; j < kV; ++j) {
-            const __m256d p = _mm256_mul_pd(zi[j], zr[j]);
-            zr[j] = _mm256_add_pd(_mm256_sub_pd(zr2[j], zi2[j]), _mm256_load_pd(crA + j * kW));
-            zi[j] = _mm256_fmadd_pd(p, two, _mm256_load_pd(ciA + j * kW));
-            zr2[j] = _mm256_mul_pd(zr[j], zr[j]);
-            zi2[j] = _mm256_mul_pd(zi[j], zi[j]);
-            sum[j] = _mm256_add_pd(zi2[j], zr2[j]);
-        }
-        ++done;
-        const __m256d most = _mm256_max_pd(_mm256_max_pd(sum[0], sum[1]), sum[2]);
-        if (_mm256_movemask_pd(_mm256_cmp_pd(most, four, _CMP_GT_OQ)) != 0) {
-            escaped = true;
-            break;
-        }
-    } while (done < steps);
-#pragma GCC unroll 4
-    for (int j = 0; j < kV; ++j) {
-        zrH[j] = zr[j];
-        ziH[j] = zi[j];
-        zr2H[j] = zr2[j];
-        zi2H[j] = zi2[j];
-        s[j] = sum[j];
-    }
-    return done;
-}
-
 void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
          std::uint32_t limit, bool shortcuts) {
     PixelQueue queue;
     if (!fastpath::BeginRow(queue, out, width, x1, dx, y, limit, shortcuts)) {
         return;
     }
+    const __m256d two = _mm256_set1_pd(2.0);
     const __m256d four = _mm256_set1_pd(4.0);
 
+    // z and its squares, which the compiler keeps in registers for the whole
+    // row (every loop over the vectors is unrolled); a lane that escapes or
+    // reaches the limit is finished and refilled in these registers, without
+    // leaving the loop.
     __m256d zr[kV], zi[kV], zr2[kV], zi2[kV];
     // c of each lane; idle lanes (no pixel) hold c = 0, which stays at 0.
     alignas(32) double cr[kLanes];
@@ -108,6 +67,7 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
         col[l] = 0;
         start[l] = saveAt[l] = interval[l] = 0;
     }
+#pragma GCC unroll 4
     for (int j = 0; j < kV; ++j) {
         zr[j] = zi[j] = zr2[j] = zi2[j] = _mm256_setzero_pd();
         active[j] = 0;
@@ -166,26 +126,45 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
         return all != 0;
     };
 
+#pragma GCC unroll 4
     for (int j = 0; j < kV; ++j) {
         refill(j, (1 << kW) - 1);
     }
-    // A lower bound of the iterations until a lane can reach the limit.
+    // A lower bound of the iterations until some lane can reach the limit (a
+    // lane that escapes only delays it, and a new lane has the whole limit),
+    // and the iterations left in the block (with the shortcut only).
     std::uint32_t untilDeadline = limit;
-
-    while (anyActive()) {
-        // Without the shortcut only the limit ends a block.
-        const std::uint32_t steps = shortcuts && kBlock < untilDeadline ? kBlock : untilDeadline;
-        untilDeadline -= steps;
-        for (std::uint32_t left = steps; left > 0;) {
-            __m256d s[kV];
-            bool escaped = false;
-            const std::uint32_t done = Iterate(zr, zi, zr2, zi2, cr, ci, s, left, escaped);
-            it += done;
-            left -= done;
-            if (escaped) {
+    std::uint32_t blockLeft = kBlock;
+    for (;;) {
+        std::uint32_t run = untilDeadline;
+        if (shortcuts && blockLeft < run) {
+            run = blockLeft;
+        }
+        untilDeadline -= run;
+        blockLeft -= run;
+        for (const std::uint32_t end = it + run; it != end;) {
+#pragma GCC unroll 4
+            for (int j = 0; j < kV; ++j) {
+                const __m256d p = _mm256_mul_pd(zi[j], zr[j]);
+                zr[j] = _mm256_add_pd(_mm256_sub_pd(zr2[j], zi2[j]), _mm256_load_pd(cr + j * kW));
+                zi[j] = _mm256_fmadd_pd(p, two, _mm256_load_pd(ci + j * kW));
+                zr2[j] = _mm256_mul_pd(zr[j], zr[j]);
+                zi2[j] = _mm256_mul_pd(zi[j], zi[j]);
+            }
+            ++it;
+            const __m256d most = _mm256_max_pd(
+                _mm256_max_pd(_mm256_add_pd(zi2[0], zr2[0]), _mm256_add_pd(zi2[1], zr2[1])),
+                _mm256_add_pd(zi2[2], zr2[2]));
+            if (__builtin_expect(_mm256_movemask_pd(_mm256_cmp_pd(most, four, _CMP_GT_OQ)) != 0,
+                                 0)) {
+#pragma GCC unroll 4
                 for (int j = 0; j < kV; ++j) {
+                    // The sum again (the same rounded value): keeping all
+                    // three through the loop would take one register more
+                    // than there are.
                     const int gone =
-                        active[j] & _mm256_movemask_pd(_mm256_cmp_pd(s[j], four, _CMP_GT_OQ));
+                        active[j] & _mm256_movemask_pd(_mm256_cmp_pd(_mm256_add_pd(zi2[j], zr2[j]),
+                                                                     four, _CMP_GT_OQ));
                     if (gone != 0) {
                         finish(j, gone, false);
                     }
@@ -197,19 +176,31 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                 }
             }
         }
-
-        if (shortcuts) {
+        if (untilDeadline == 0) {
+            untilDeadline = limit;
+#pragma GCC unroll 4
             for (int j = 0; j < kV; ++j) {
-                const __m256i same = _mm256_and_si256(
-                    _mm256_cmpeq_epi64(_mm256_castpd_si256(zr[j]),
-                                       _mm256_castpd_si256(_mm256_load_pd(savedR + j * kW))),
-                    _mm256_cmpeq_epi64(_mm256_castpd_si256(zi[j]),
-                                       _mm256_castpd_si256(_mm256_load_pd(savedI + j * kW))));
-                const int repeated = active[j] & _mm256_movemask_pd(_mm256_castsi256_pd(same));
-                if (repeated != 0) {
-                    finish(j, repeated, true);
+                int reached = 0;
+                for (int b = 0; b < kW; ++b) {
+                    const int l = j * kW + b;
+                    if ((active[j] & (1 << b)) != 0 && it - start[l] == limit) {
+                        reached |= 1 << b;
+                    }
+                }
+                if (reached != 0) {
+                    finish(j, reached, true);
+                }
+                for (int b = 0; b < kW; ++b) {
+                    const std::uint32_t left = limit - (it - start[j * kW + b]);
+                    if ((active[j] & (1 << b)) != 0 && left < untilDeadline) {
+                        untilDeadline = left;
+                    }
                 }
             }
+        }
+        if (shortcuts && blockLeft == 0) {
+            blockLeft = kBlock;
+#pragma GCC unroll 4
             for (int j = 0; j < kV; ++j) {
                 alignas(32) double r[kW];
                 alignas(32) double i[kW];
@@ -221,11 +212,15 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                     if ((active[j] & (1 << b)) == 0) {
                         continue;
                     }
-                    // Near the stored pair (a NaN one is never near): try the
-                    // attracting-cycle proof, once per stored pair.
+                    // Near the stored pair (a NaN one is never near): a
+                    // bit-for-bit repeat, or else try the attracting-cycle
+                    // proof, once per stored pair.
                     if (__builtin_fabs(r[b] - savedR[l]) <= fastpath::kNearReturn &&
                         __builtin_fabs(i[b] - savedI[l]) <= fastpath::kNearReturn) {
-                        if (fastpath::NeverEscapes(cr[l], ci[l], r[b], i[b],
+                        if ((r[b] == savedR[l] && i[b] == savedI[l] &&
+                             __builtin_signbit(r[b]) == __builtin_signbit(savedR[l]) &&
+                             __builtin_signbit(i[b]) == __builtin_signbit(savedI[l])) ||
+                            fastpath::NeverEscapes(cr[l], ci[l], r[b], i[b],
                                                    it - (saveAt[l] - interval[l]))) {
                             proven |= 1 << b;
                             continue;
@@ -246,27 +241,8 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                 }
             }
         }
-        if (untilDeadline == 0) {
-            for (int j = 0; j < kV; ++j) {
-                int reached = 0;
-                for (int b = 0; b < kW; ++b) {
-                    if ((active[j] & (1 << b)) != 0 && it - start[j * kW + b] == limit) {
-                        reached |= 1 << b;
-                    }
-                }
-                if (reached != 0) {
-                    finish(j, reached, true);
-                }
-            }
-            untilDeadline = limit;
-            for (int j = 0; j < kV; ++j) {
-                for (int b = 0; b < kW; ++b) {
-                    const std::uint32_t left = limit - (it - start[j * kW + b]);
-                    if ((active[j] & (1 << b)) != 0 && left < untilDeadline) {
-                        untilDeadline = left;
-                    }
-                }
-            }
+        if (!anyActive()) {
+            return;
         }
     }
 }
