@@ -120,8 +120,12 @@ bool NeverEscapes(double cr, double ci, double zr, double zi, std::uint32_t maxP
     // At most 1e-3, so that the squares stay small next to the gap; at least
     // a million times the rounding errors the chain adds per step, amplified
     // by 1 / gap over a cycle.
-    double r0 = q > 0.0 ? std::fmin(gap / (2.0 * q), 1e-3) : 1e-3;
-    r0 = std::fmax(r0, 1e6 * kTwiceUnitRoundoff * period / gap);
+    // (Comparisons rather than fmin and fmax, which are library calls here;
+    // no operand is a NaN.)
+    const double middle = q > 0.0 ? gap / (2.0 * q) : 1e-3;
+    double r0 = middle < 1e-3 ? middle : 1e-3;
+    const double least = 1e6 * kTwiceUnitRoundoff * period / gap;
+    r0 = r0 < least ? least : r0;
     return ChainCloses(cr, ci, zr, zi, period, r0);
 }
 
