@@ -13,18 +13,22 @@
 // Windows, and so does an entry without a pattern. The default extension is
 // appended to a name given without one. Left out: see platform/win32/comdlg.h.
 // Qt's dialogs keep their own history in Qt's settings file (QtProject.conf).
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QColor>
 #include <QColorDialog>
-#include <QScreen>
+#include <QCompleter>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QScreen>
 #include <QStringList>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -121,6 +125,8 @@ std::string ToPath(const QString& path) {
 // available area (a small owner near a screen edge would otherwise put the
 // box's buttons out of reach), and keeps it above it.
 void PlaceOver(QWidget& box, HWND owner) {
+    if (box.windowHandle() != nullptr)
+        box.windowHandle()->setTransientParent(nullptr);  // a kept box's last owner
     QWidget* widget = owner != nullptr ? platform::WidgetOfWindow(owner) : nullptr;
     if (widget == nullptr)
         return;
@@ -145,6 +151,7 @@ void PlaceOver(QWidget& box, HWND owner) {
 bool RunBox(QDialog& box) {
     QEventLoop loop;
     QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    box.setResult(QDialog::Rejected);  // a kept box holds its last answer
     box.show();
     if (box.isVisible())
         loop.exec(QEventLoop::DialogExec);
@@ -155,9 +162,77 @@ bool HaveWidgets() {
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
+// One box of each kind is made on first use and kept until the application
+// object goes: Qt's file and colour boxes each leave some memory behind when
+// they are destroyed (about 20 kB and 4 kB a box with Qt 6.4), so a program
+// that makes a new one for every call grows without bound. Every call sets the
+// whole state a fresh box would have from the request. A call made while the
+// kept box is up (from within its loop), and a call whose box cannot be set
+// from the request alone, get a box of their own.
+void DropKeptBoxes();
+
+template <class Box>
+class KeptBox {
+public:
+    // The box for one call: the kept one, or a new one while that is in use
+    // or when "fresh" asks for one.
+    class Use {
+    public:
+        explicit Use(KeptBox& kept, bool fresh = false) : kept_(kept) {
+            if (kept_.busy_ || fresh) {
+                own_ = std::make_unique<Box>();
+                box_ = own_.get();
+                return;
+            }
+            if (kept_.box_ == nullptr) {
+                kept_.box_ = new Box;
+                // Post routines run first thing in the application object's
+                // destructor, while widgets can still be deleted; each runs
+                // once, so it is added again for a later application object.
+                qRemovePostRoutine(DropKeptBoxes);
+                qAddPostRoutine(DropKeptBoxes);
+            }
+            kept_.busy_ = true;
+            box_ = kept_.box_;
+        }
+        ~Use() {
+            if (own_ == nullptr)
+                kept_.busy_ = false;
+        }
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+        Box& operator*() const { return *box_; }
+
+    private:
+        KeptBox& kept_;
+        std::unique_ptr<Box> own_;
+        Box* box_ = nullptr;
+    };
+
+    void Drop() {
+        delete box_;
+        box_ = nullptr;
+    }
+
+private:
+    Box* box_ = nullptr;
+    bool busy_ = false;
+};
+
+KeptBox<QFileDialog> keptFileBox;
+KeptBox<QColorDialog> keptColorBox;
+
+void DropKeptBoxes() {
+    keptFileBox.Drop();
+    keptColorBox.Drop();
+}
+
 platform::SaveFileDialogAnswer RunFileDialog(const platform::SaveFileDialogRequest& request) {
-    QFileDialog box(nullptr,
-                    request.title.empty() ? QStringLiteral("Save As") : FromPath(request.title));
+    // Without filters a box shows every file, and a kept box would keep
+    // the last call's: such a call gets a new box.
+    const KeptBox<QFileDialog>::Use use(keptFileBox, request.filters.empty());
+    QFileDialog& box = *use;
+    box.setWindowTitle(request.title.empty() ? QStringLiteral("Save As") : FromPath(request.title));
     box.setOption(QFileDialog::DontUseNativeDialog, true);
     box.setAcceptMode(QFileDialog::AcceptSave);
     box.setFileMode(QFileDialog::AnyFile);
@@ -178,15 +253,26 @@ platform::SaveFileDialogAnswer RunFileDialog(const platform::SaveFileDialogReque
         box.setNameFilters(names);
         box.selectNameFilter(names.value(static_cast<int>(request.filterIndex)));
     }
+    // Without a folder the box opens where the last one was left, as a new
+    // box does.
     if (!request.directory.empty())
         box.setDirectory(FromPath(request.directory));
-    if (!request.fileName.empty())
+    if (!request.fileName.empty()) {
         box.selectFile(FromPath(request.fileName));
+    } else if (auto* name = box.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        name->clear();
+    }
     box.setDefaultSuffix(FromPath(request.defaultExtension));
     PlaceOver(box, request.owner);
 
     platform::SaveFileDialogAnswer answer;
     answer.accepted = RunBox(box);
+    // The name's completion list outlives a box that is hidden rather than
+    // destroyed, and a popup left up would take every later click.
+    if (auto* name = box.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        if (QCompleter* completer = name->completer(); completer != nullptr)
+            completer->popup()->hide();
+    }
     if (answer.accepted && !box.selectedFiles().isEmpty())
         answer.path = ToPath(box.selectedFiles().first());
     // The box names the filter by its text alone, the details being hidden.
@@ -214,7 +300,9 @@ platform::ColorDialogAnswer RunColorDialog(const platform::ColorDialogRequest& r
     const int customSlots = std::min<int>(QColorDialog::customCount(), 16);
     for (int i = 0; i < customSlots; ++i)
         QColorDialog::setCustomColor(i, QColorOf(request.customColors[i]));
-    QColorDialog box(QColorOf(request.initial));
+    const KeptBox<QColorDialog>::Use use(keptColorBox);
+    QColorDialog& box = *use;
+    box.setCurrentColor(QColorOf(request.initial));
     box.setOption(QColorDialog::DontUseNativeDialog, true);
     box.setOption(QColorDialog::ShowAlphaChannel, false);
     PlaceOver(box, request.owner);

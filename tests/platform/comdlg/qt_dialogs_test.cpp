@@ -4,7 +4,9 @@
 // comes back.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QColorDialog>
+#include <QCompleter>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -260,6 +262,95 @@ TEST_F(QtDialogsTest, ColourBoxCancelledStillReturnsTheCustomColours) {
     EXPECT_TRUE(driver->acted);
     EXPECT_EQ(cc.rgbResult, RGB(7, 7, 7));
     EXPECT_NE(std::find(custom.begin(), custom.end(), RGB(200, 100, 0)), custom.end());
+}
+
+// Each call takes its state from its own request, though the program keeps
+// one box of each kind (Qt's boxes leave memory behind when destroyed): a
+// second box shows nothing of what was typed or chosen in the first.
+TEST_F(QtDialogsTest, ASecondBoxStartsFromItsOwnRequest) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray initialDir = QFile::encodeName(folder.path());
+    QFileDialog* first = nullptr;
+    {
+        char buffer[MAX_PATH] = {};
+        OPENFILENAMEA ofn{};
+        ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
+        ofn.hwndOwner = kOwner;
+        ofn.lpstrFilter = "Bitmap Files\0*.bmp\0All Files\0*.*\0\0";
+        ofn.lpstrFile = buffer;
+        ofn.nMaxFile = sizeof buffer;
+        ofn.lpstrInitialDir = initialDir.constData();
+        ofn.lpstrTitle = "First";
+        QWidget* completions = nullptr;
+        auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
+            first = &box;
+            box.selectNameFilter("All Files (*)");
+            QLineEdit* name = box.findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            QTest::keyClicks(name, "typed");
+            // The name's completion list is up when the box is accepted.
+            ASSERT_NE(name->completer(), nullptr);
+            completions = name->completer()->popup();
+            completions->show();
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        ASSERT_TRUE(GetSaveFileNameA(&ofn));
+        EXPECT_EQ(QFileInfo(QFile::decodeName(buffer)).fileName(), "typed");
+        ASSERT_NE(completions, nullptr);
+        EXPECT_FALSE(completions->isVisible()) << "a list left up would take every click";
+    }
+    {
+        char buffer[MAX_PATH] = {};
+        OPENFILENAMEA ofn{};
+        ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
+        ofn.hwndOwner = kOwner;
+        ofn.lpstrFilter = "Pictures\0*.bmp\0\0";
+        ofn.lpstrFile = buffer;
+        ofn.nMaxFile = sizeof buffer;
+        ofn.lpstrInitialDir = initialDir.constData();
+        ofn.lpstrTitle = "Second";
+        ofn.Flags = OFN_OVERWRITEPROMPT;
+        ofn.lpstrDefExt = "bmp";
+        auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
+            EXPECT_EQ(&box, first) << "the box is kept";
+            EXPECT_EQ(box.windowTitle(), "Second");
+            EXPECT_EQ(box.nameFilters(), QStringList({"Pictures (*.bmp)"}));
+            EXPECT_EQ(box.selectedNameFilter(), "Pictures");
+            EXPECT_FALSE(box.testOption(QFileDialog::DontConfirmOverwrite));
+            EXPECT_EQ(box.defaultSuffix(), "bmp");
+            EXPECT_EQ(box.windowHandle()->transientParent(), owner.windowHandle());
+            QLineEdit* name = box.findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            EXPECT_EQ(name->text(), "");
+            QTest::keyClick(name, Qt::Key_Escape);
+        });
+        EXPECT_FALSE(GetSaveFileNameA(&ofn)) << "cancelled, whatever the first box answered";
+        EXPECT_TRUE(driver->acted);
+    }
+    std::array<COLORREF, 16> custom;
+    custom.fill(0xFFFFFF);
+    for (const COLORREF initial : {RGB(0, 0, 255), RGB(9, 8, 7)}) {
+        CHOOSECOLORA cc{};
+        cc.lStructSize = sizeof cc;
+        cc.hwndOwner = kOwner;
+        cc.rgbResult = initial;
+        cc.lpCustColors = custom.data();
+        cc.Flags = CC_RGBINIT;
+        const bool firstBox = initial == RGB(0, 0, 255);
+        auto driver = WhenShown::Start<QColorDialog>([&](QColorDialog& box) {
+            EXPECT_EQ(box.currentColor(),
+                      QColor(GetRValue(initial), GetGValue(initial), GetBValue(initial)));
+            if (firstBox) {
+                box.setCurrentColor(QColor(16, 32, 48));
+                box.accept();
+            } else {
+                box.reject();
+            }
+        });
+        EXPECT_EQ(ChooseColorA(&cc) != FALSE, firstBox);
+        EXPECT_EQ(cc.rgbResult, firstBox ? RGB(16, 32, 48) : initial);
+    }
 }
 
 }  // namespace
