@@ -3,8 +3,8 @@
 // platform: what the boxes show, that only their owner is disabled, and what
 // comes back.
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QColorDialog>
 #include <QCompleter>
 #include <QDir>
@@ -271,17 +271,22 @@ TEST_F(QtDialogsTest, ASecondBoxStartsFromItsOwnRequest) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QByteArray initialDir = QFile::encodeName(folder.path());
-    QFileDialog* first = nullptr;
-    {
-        char buffer[MAX_PATH] = {};
+    char buffer[MAX_PATH] = {};
+    auto request = [&](const char* filter, const char* title) {
+        buffer[0] = '\0';
         OPENFILENAMEA ofn{};
         ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
         ofn.hwndOwner = kOwner;
-        ofn.lpstrFilter = "Bitmap Files\0*.bmp\0All Files\0*.*\0\0";
+        ofn.lpstrFilter = filter;
         ofn.lpstrFile = buffer;
         ofn.nMaxFile = sizeof buffer;
         ofn.lpstrInitialDir = initialDir.constData();
-        ofn.lpstrTitle = "First";
+        ofn.lpstrTitle = title;
+        return ofn;
+    };
+    QFileDialog* first = nullptr;
+    {
+        OPENFILENAMEA ofn = request("Bitmap Files\0*.bmp\0All Files\0*.*\0\0", "First");
         QWidget* completions = nullptr;
         auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
             first = &box;
@@ -301,15 +306,7 @@ TEST_F(QtDialogsTest, ASecondBoxStartsFromItsOwnRequest) {
         EXPECT_FALSE(completions->isVisible()) << "a list left up would take every click";
     }
     {
-        char buffer[MAX_PATH] = {};
-        OPENFILENAMEA ofn{};
-        ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
-        ofn.hwndOwner = kOwner;
-        ofn.lpstrFilter = "Pictures\0*.bmp\0\0";
-        ofn.lpstrFile = buffer;
-        ofn.nMaxFile = sizeof buffer;
-        ofn.lpstrInitialDir = initialDir.constData();
-        ofn.lpstrTitle = "Second";
+        OPENFILENAMEA ofn = request("Pictures\0*.bmp\0\0", "Second");
         ofn.Flags = OFN_OVERWRITEPROMPT;
         ofn.lpstrDefExt = "bmp";
         auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
