@@ -18,11 +18,11 @@ using fastpath::PixelQueue;
 // Four vectors in flight: one step is a chain of about 12 cycles (multiply,
 // subtract, add) and 7 operations per vector, so four keep both units busy.
 constexpr int kV = 4;
-// Iterations between the checks that need not run every step: the limit
-// (only when a lane can have reached it), the periodicity comparison and the
-// stores of Brent's scheme (with the shortcut only). 64 measured faster than
-// 32 and 128 on the scenes of the benchmark; a near return is then looked for
-// at distances that are multiples of 64.
+// Iterations between the periodicity checks (with the shortcut only): the
+// comparison with the stored pair and the stores of Brent's scheme. The limit
+// is checked whenever a lane can have reached it, block or not. 64 measured
+// faster than 32 and 128 on the scenes of the benchmark; a near return is
+// then looked for at distances that are multiples of 64.
 constexpr std::uint32_t kBlock = 64;
 
 // The state of the lanes that only the refills and the block ends touch.
