@@ -13,15 +13,12 @@
 // Windows, and so does an entry without a pattern. The default extension is
 // appended to a name given without one. Left out: see platform/win32/comdlg.h.
 // Qt's dialogs keep their own history in Qt's settings file (QtProject.conf).
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QColor>
 #include <QColorDialog>
-#include <QCompleter>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QScreen>
 #include <QStringList>
 #include <QWidget>
@@ -162,24 +159,25 @@ bool HaveWidgets() {
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-// One box of each kind is made on first use and kept until the application
-// object goes: Qt's file and colour boxes each leave some memory behind when
-// they are destroyed (about 20 kB and 4 kB a box with Qt 6.4), so a program
-// that makes a new one for every call grows without bound. Every call sets the
-// whole state a fresh box would have from the request. A call made while the
-// kept box is up (from within its loop), and a call whose box cannot be set
-// from the request alone, get a box of their own.
+// The colour box is made on first use and kept until the application object
+// goes: Qt's colour box leaves about 4 kB behind each time one is destroyed
+// (Qt 6.4), so a program that makes a new one for every call grows without
+// bound. Every call sets the whole state a fresh box would have from the
+// request; a call made while the kept box is up (from within its loop) gets a
+// box of its own. (Qt's file box leaves about 20 kB, but is made afresh each
+// time: a kept one has its file list and its name's completions ready at
+// once, and in a long run of saves with one a typed name was once not taken,
+// which fresh boxes never showed.)
 void DropKeptBoxes();
 
 template <class Box>
 class KeptBox {
 public:
-    // The box for one call: the kept one, or a new one while that is in use
-    // or when "fresh" asks for one.
+    // The box for one call: the kept one, or a new one while that is in use.
     class Use {
     public:
-        explicit Use(KeptBox& kept, bool fresh = false) : kept_(kept) {
-            if (kept_.busy_ || fresh) {
+        explicit Use(KeptBox& kept) : kept_(kept) {
+            if (kept_.busy_) {
                 own_ = std::make_unique<Box>();
                 box_ = own_.get();
                 return;
@@ -219,20 +217,15 @@ private:
     bool busy_ = false;
 };
 
-KeptBox<QFileDialog> keptFileBox;
 KeptBox<QColorDialog> keptColorBox;
 
 void DropKeptBoxes() {
-    keptFileBox.Drop();
     keptColorBox.Drop();
 }
 
 platform::SaveFileDialogAnswer RunFileDialog(const platform::SaveFileDialogRequest& request) {
-    // Without filters a box shows every file, and a kept box would keep
-    // the last call's: such a call gets a new box.
-    const KeptBox<QFileDialog>::Use use(keptFileBox, request.filters.empty());
-    QFileDialog& box = *use;
-    box.setWindowTitle(request.title.empty() ? QStringLiteral("Save As") : FromPath(request.title));
+    QFileDialog box(nullptr,
+                    request.title.empty() ? QStringLiteral("Save As") : FromPath(request.title));
     box.setOption(QFileDialog::DontUseNativeDialog, true);
     box.setAcceptMode(QFileDialog::AcceptSave);
     box.setFileMode(QFileDialog::AnyFile);
@@ -253,26 +246,15 @@ platform::SaveFileDialogAnswer RunFileDialog(const platform::SaveFileDialogReque
         box.setNameFilters(names);
         box.selectNameFilter(names.value(static_cast<int>(request.filterIndex)));
     }
-    // Without a folder the box opens where the last one was left, as a new
-    // box does.
     if (!request.directory.empty())
         box.setDirectory(FromPath(request.directory));
-    if (!request.fileName.empty()) {
+    if (!request.fileName.empty())
         box.selectFile(FromPath(request.fileName));
-    } else if (auto* name = box.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-        name->clear();
-    }
     box.setDefaultSuffix(FromPath(request.defaultExtension));
     PlaceOver(box, request.owner);
 
     platform::SaveFileDialogAnswer answer;
     answer.accepted = RunBox(box);
-    // The name's completion list outlives a box that is hidden rather than
-    // destroyed, and a popup left up would take every later click.
-    if (auto* name = box.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-        if (QCompleter* completer = name->completer(); completer != nullptr)
-            completer->popup()->hide();
-    }
     if (answer.accepted && !box.selectedFiles().isEmpty())
         answer.path = ToPath(box.selectedFiles().first());
     // The box names the filter by its text alone, the details being hidden.
