@@ -168,59 +168,12 @@ bool HaveWidgets() {
 // time: a kept one has its file list and its name's completions ready at
 // once, and in a long run of saves with one a typed name was once not taken,
 // which fresh boxes never showed.)
-void DropKeptBoxes();
+QColorDialog* keptColorBox = nullptr;
+bool keptColorBoxInUse = false;
 
-template <class Box>
-class KeptBox {
-public:
-    // The box for one call: the kept one, or a new one while that is in use.
-    class Use {
-    public:
-        explicit Use(KeptBox& kept) : kept_(kept) {
-            if (kept_.busy_) {
-                own_ = std::make_unique<Box>();
-                box_ = own_.get();
-                return;
-            }
-            if (kept_.box_ == nullptr) {
-                kept_.box_ = new Box;
-                // Post routines run first thing in the application object's
-                // destructor, while widgets can still be deleted; each runs
-                // once, so it is added again for a later application object.
-                qRemovePostRoutine(DropKeptBoxes);
-                qAddPostRoutine(DropKeptBoxes);
-            }
-            kept_.busy_ = true;
-            box_ = kept_.box_;
-        }
-        ~Use() {
-            if (own_ == nullptr)
-                kept_.busy_ = false;
-        }
-        Use(const Use&) = delete;
-        Use& operator=(const Use&) = delete;
-        Box& operator*() const { return *box_; }
-
-    private:
-        KeptBox& kept_;
-        std::unique_ptr<Box> own_;
-        Box* box_ = nullptr;
-    };
-
-    void Drop() {
-        delete box_;
-        box_ = nullptr;
-    }
-
-private:
-    Box* box_ = nullptr;
-    bool busy_ = false;
-};
-
-KeptBox<QColorDialog> keptColorBox;
-
-void DropKeptBoxes() {
-    keptColorBox.Drop();
+void DropKeptColorBox() {
+    delete keptColorBox;
+    keptColorBox = nullptr;
 }
 
 platform::SaveFileDialogAnswer RunFileDialog(const platform::SaveFileDialogRequest& request) {
@@ -282,8 +235,20 @@ platform::ColorDialogAnswer RunColorDialog(const platform::ColorDialogRequest& r
     const int customSlots = std::min<int>(QColorDialog::customCount(), 16);
     for (int i = 0; i < customSlots; ++i)
         QColorDialog::setCustomColor(i, QColorOf(request.customColors[i]));
-    const KeptBox<QColorDialog>::Use use(keptColorBox);
-    QColorDialog& box = *use;
+    std::unique_ptr<QColorDialog> own;
+    if (keptColorBoxInUse) {
+        own = std::make_unique<QColorDialog>();
+    } else if (keptColorBox == nullptr) {
+        keptColorBox = new QColorDialog;
+        // Post routines run first thing in the application object's
+        // destructor, while widgets can still be deleted; each runs once, so
+        // it is added again for a later application object.
+        qAddPostRoutine(DropKeptColorBox);
+    }
+    QColorDialog& box = own ? *own : *keptColorBox;
+    const bool kept = own == nullptr;
+    if (kept)
+        keptColorBoxInUse = true;
     box.setCurrentColor(QColorOf(request.initial));
     box.setOption(QColorDialog::DontUseNativeDialog, true);
     box.setOption(QColorDialog::ShowAlphaChannel, false);
@@ -291,6 +256,8 @@ platform::ColorDialogAnswer RunColorDialog(const platform::ColorDialogRequest& r
 
     platform::ColorDialogAnswer answer;
     answer.accepted = RunBox(box);
+    if (kept)
+        keptColorBoxInUse = false;
     answer.color = ColorOf(box.selectedColor());
     answer.customColors = request.customColors;
     for (int i = 0; i < customSlots; ++i)
