@@ -76,10 +76,15 @@ inline __attribute__((always_inline)) void Refill(PixelQueue& queue, Lanes& lane
     }
 }
 
-// Writes the counts of the lanes "done" of vector j.
-inline __attribute__((always_inline)) void Store(std::uint32_t* out, const Lanes& lanes, int j,
-                                                 __mmask8 done, __m256i counts) {
+// Writes the counts of the lanes "done" of vector j and refills them.
+inline __attribute__((always_inline)) void Finish(std::uint32_t* out, PixelQueue& queue,
+                                                  Lanes& lanes, int j, __mmask8 done,
+                                                  __m256i counts, std::uint32_t it, double y,
+                                                  bool shortcuts, __m512d& zr, __m512d& zi,
+                                                  __m512d& zr2, __m512d& zi2, __m512d& cr,
+                                                  __m512d& ci) {
     _mm256_mask_i32scatter_epi32(out, done, lanes.col[j], counts, 4);
+    Refill(queue, lanes, j, done, it, y, shortcuts, zr, zi, zr2, zi2, cr, ci);
 }
 
 bool AnyActive(const Lanes& lanes) {
@@ -165,9 +170,8 @@ inline __attribute__((always_inline)) void BlockEnd(Lanes& lanes, PixelQueue& qu
             lanes.savedR[j] = _mm512_mask_mov_pd(lanes.savedR[j], failed, noPair);
             lanes.savedI[j] = _mm512_mask_mov_pd(lanes.savedI[j], failed, noPair);
             if (proven != 0) {
-                Store(out, lanes, j, proven, _mm256_set1_epi32(static_cast<int>(limit)));
-                Refill(queue, lanes, j, proven, it, y, true, zr[j], zi[j], zr2[j], zi2[j], cr[j],
-                       ci[j]);
+                Finish(out, queue, lanes, j, proven, _mm256_set1_epi32(static_cast<int>(limit)), it,
+                       y, true, zr[j], zi[j], zr2[j], zi2[j], cr[j], ci[j]);
             }
         }
         // it - saveAt >= 0 in modular arithmetic: the store is due.
@@ -247,9 +251,8 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                     const __mmask8 gone = static_cast<__mmask8>(
                         lanes.active[j] & _mm512_cmp_pd_mask(sum[j], four, _CMP_GT_OQ));
                     if (gone != 0) {
-                        Store(out, lanes, j, gone, _mm256_sub_epi32(now, lanes.start[j]));
-                        Refill(queue, lanes, j, gone, it, y, shortcuts, zr[j], zi[j], zr2[j],
-                               zi2[j], cr[j], ci[j]);
+                        Finish(out, queue, lanes, j, gone, _mm256_sub_epi32(now, lanes.start[j]),
+                               it, y, shortcuts, zr[j], zi[j], zr2[j], zi2[j], cr[j], ci[j]);
                     }
                 }
                 if (!AnyActive(lanes)) {
@@ -267,9 +270,8 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                     lanes.active[j] &
                     _mm256_cmpeq_epi32_mask(_mm256_sub_epi32(now, lanes.start[j]), limitV));
                 if (reached != 0) {
-                    Store(out, lanes, j, reached, limitV);
-                    Refill(queue, lanes, j, reached, it, y, shortcuts, zr[j], zi[j], zr2[j], zi2[j],
-                           cr[j], ci[j]);
+                    Finish(out, queue, lanes, j, reached, limitV, it, y, shortcuts, zr[j], zi[j],
+                           zr2[j], zi2[j], cr[j], ci[j]);
                 }
             }
             untilDeadline = UntilDeadline(lanes, it, limit);
