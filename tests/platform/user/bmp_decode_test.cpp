@@ -1,7 +1,8 @@
 // The .bmp decoder of SS_BITMAP statics: the About bitmap and the good files
-// decode to the pixels Qt's own reader gives, each malformed file and every
-// truncation of an RLE8 file is rejected. Inputs sit in buffers of their
-// exact size, so a read past the end shows under AddressSanitizer.
+// decode to the pixels Qt's own reader gives (where Qt defines them), each
+// malformed file and every truncation of an RLE8 file is rejected. Inputs sit
+// in buffers of their exact size, so a read past the end shows under
+// AddressSanitizer.
 #include "platform/user/bmp_decode.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,12 @@ TEST(BmpDecode, DecodesAsQtReadsTheAboutBitmapAndEachGoodFile) {
     ASSERT_GE(files.size(), 7u);
     files.push_back(ZEMBRIX_ABOUT_BMP);
     for (const fs::path& file : files) {
+        // Qt leaves the pixels that no RLE8 command sets as they were in
+        // memory (one of them differed in about one run in ten); that file
+        // is checked pixel by pixel below.
+        if (file.filename() == "rle8-skips.bmp") {
+            continue;
+        }
         SCOPED_TRACE(file.filename().string());
         const std::vector<std::uint8_t> bytes = ReadBytes(file);
         const auto decoded = Decode(bytes, bytes.size());
@@ -66,6 +73,28 @@ TEST(BmpDecode, DecodesAsQtReadsTheAboutBitmapAndEachGoodFile) {
         }
         EXPECT_EQ(differing, 0);
     }
+}
+
+// Runs, a move right and up, and line ends; every pixel no command sets is
+// palette entry 0 (black here). Rows come out top first.
+TEST(BmpDecode, PixelsThatNoRle8CommandSetsArePaletteEntryZero) {
+    const std::vector<std::uint8_t> bytes =
+        ReadBytes(fs::path(ZEMBRIX_BMP_FIXTURES) / "good" / "rle8-skips.bmp");
+    const auto decoded = Decode(bytes, bytes.size());
+    ASSERT_TRUE(decoded.has_value());
+    ASSERT_EQ(decoded->width, 6);
+    ASSERT_EQ(decoded->height, 4);
+    const std::uint32_t k = 0xFF000000u;  // entry 0
+    const std::uint32_t r = 0xFFFF0000u;  // entry 3
+    const std::uint32_t g = 0xFF00FF00u;  // entry 2
+    const std::uint32_t o = 0xFF785028u;  // entry 4
+    const std::vector<std::uint32_t> expected = {
+        k, k, k, k, k, k,  // no command reaches the top row
+        o, o, k, k, k, k,  // two of entry 4 after the second line end
+        k, k, k, k, k, g,  // one of entry 2 after moving 2 right and 1 up
+        r, r, r, k, k, k,  // three of entry 3 first, at the bottom
+    };
+    EXPECT_EQ(decoded->pixels, expected);
 }
 
 TEST(BmpDecode, RejectsEveryMalformedFileAndEveryTruncatedRle8File) {
