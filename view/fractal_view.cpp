@@ -236,6 +236,7 @@ void FractalView::DrawRubberBand() const {
 }
 
 void FractalView::OnLeftButtonDown(std::int32_t x, std::int32_t y) {
+    rightPressed = 0;
     selection = Selection{x, y, x, y};
     DrawRubberBand();
     SetCapture(window);
@@ -256,24 +257,10 @@ void FractalView::OnLeftButtonUp(std::int32_t x, std::int32_t y, bool altHeld) {
     if (selecting != 1 || selection.left == -1) {
         return;
     }
-    RECT client{};
-    GetClientRect(window, &client);
     DrawRubberBand();
     selection.right = x;
     selection.bottom = y;
-    FractalEngine* engine = GetEngine();
-    if (engine != nullptr) {
-        // No Region for a degenerate rectangle or a result that cannot be
-        // shown: nothing changes and nothing is computed.
-        const std::optional<Region> region =
-            ZoomRegion(engine->region, selection, client.right, client.bottom, altHeld);
-        if (region) {
-            engine->SetRegion(*region);
-            engine->SetSize(client.right, client.bottom);
-            ShowRegion(*region);
-            RecomputeAndShow(false);
-        }
-    }
+    Zoom(altHeld);
     // Reset before the capture goes, so the WM_CAPTURECHANGED it brings finds
     // no gesture in progress.
     selection = kNoSelection;
@@ -281,7 +268,56 @@ void FractalView::OnLeftButtonUp(std::int32_t x, std::int32_t y, bool altHeld) {
     ReleaseCapture();
 }
 
+void FractalView::Zoom(bool altHeld) {
+    RECT client{};
+    GetClientRect(window, &client);
+    FractalEngine* engine = GetEngine();
+    if (engine == nullptr) {
+        return;
+    }
+    // No Region for a degenerate rectangle or a result that cannot be shown:
+    // nothing changes and nothing is computed.
+    const std::optional<Region> region =
+        ZoomRegion(engine->region, selection, client.right, client.bottom, altHeld);
+    if (region) {
+        engine->SetRegion(*region);
+        engine->SetSize(client.right, client.bottom);
+        ShowRegion(*region);
+        RecomputeAndShow(false);
+    }
+}
+
+// The right button is the zoom-out for desktops whose window manager takes
+// Alt with a click to move windows: a press in the view and a release inside
+// its client area zoom out about the release point, exactly as an Alt+release
+// there after a press at the same point. The view holds the capture from
+// press to release, so a release elsewhere cancels. It draws no band, and a
+// left-button gesture in progress ignores the right button.
+void FractalView::OnRightButtonDown() {
+    if (selecting == 1) {
+        return;
+    }
+    rightPressed = 1;
+    SetCapture(window);
+}
+
+void FractalView::OnRightButtonUp(std::int32_t x, std::int32_t y) {
+    if (rightPressed != 1 || selecting == 1) {
+        return;
+    }
+    RECT client{};
+    GetClientRect(window, &client);
+    if (x >= 0 && y >= 0 && x < client.right && y < client.bottom) {
+        selection = Selection{x, y, x, y};
+        Zoom(true);
+        selection = kNoSelection;
+    }
+    rightPressed = 0;
+    ReleaseCapture();
+}
+
 void FractalView::OnCaptureChanged() {
+    rightPressed = 0;
     if (selecting != 1 || selection.left == -1) {
         return;
     }
@@ -321,6 +357,12 @@ LRESULT CALLBACK FractalView::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
             // Alt as of this message, not as of the press or the drag.
             view->OnLeftButtonUp(PointerX(lParam), PointerY(lParam),
                                  (GetKeyState(VK_MENU) & 0x8000) != 0);
+            return 0;
+        case WM_RBUTTONDOWN:
+            view->OnRightButtonDown();
+            return 0;
+        case WM_RBUTTONUP:
+            view->OnRightButtonUp(PointerX(lParam), PointerY(lParam));
             return 0;
         case WM_CAPTURECHANGED:
             view->OnCaptureChanged();

@@ -49,6 +49,10 @@ public:
     void OnMouseMove(std::int32_t x, std::int32_t y);
     void OnLeftButtonUp(std::int32_t x, std::int32_t y, bool altHeld);
     void OnCaptureChanged();
+    // The right button's zoom-out: three times the client about the release
+    // point. Only a release that follows a press in the view counts.
+    void OnRightButtonDown();
+    void OnRightButtonUp(std::int32_t x, std::int32_t y);
 
     // Draws the Selection's outline on the window with an exclusive-or white
     // pen, straight onto the screen; a second call with the same Selection
@@ -73,8 +77,12 @@ public:
     std::int32_t startRed = 0;
     std::int32_t startGreen = 0;
     std::int32_t startBlue = 0;
+    // 1 between a right-button press in the view and its release.
+    std::uint8_t rightPressed = 0;
 
 private:
+    // Zooms to what the Selection gives (Alt: out), computing the new picture.
+    void Zoom(bool altHeld);
     GradientParameters Gradient() const;
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate(const CREATESTRUCTA& create);

@@ -184,6 +184,30 @@ TEST_F(Explorer, AClickZoomsInThreeTimesAroundIt) {
     EXPECT_EQ(TheFractalView().selection, (Selection{-1, -1, -1, -1}));
 }
 
+TEST_F(Explorer, ARightClickZoomsOutAsAnAltReleaseThere) {
+    HWND view = TheFractalView().window;
+    RECT client{};
+    GetClientRect(view, &client);
+    const Region before = engine_.region;
+    const Selection point{30, 20, 30, 20};
+    // A release with no press in the view, and one outside the client, do nothing.
+    SendMessageA(view, WM_RBUTTONUP, 0, MAKELPARAM(30, 20));
+    SendMessageA(view, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 20));
+    EXPECT_EQ(GetCapture(), view);
+    SendMessageA(view, WM_RBUTTONUP, 0, MAKELPARAM(-5, 20));
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(std::memcmp(&engine_.region, &before, sizeof(Region)), 0);
+    EXPECT_EQ(g_rowsComputed, 0);
+    SendMessageA(view, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 20));
+    SendMessageA(view, WM_RBUTTONUP, 0, MAKELPARAM(30, 20));
+    const auto expected = ZoomRegion(before, point, client.right, client.bottom, true);
+    ASSERT_TRUE(expected.has_value());
+    EXPECT_EQ(std::memcmp(&engine_.region, &*expected, sizeof(Region)), 0);
+    EXPECT_EQ(g_rowsComputed, engine_.height);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(TheFractalView().selection, (Selection{-1, -1, -1, -1}));
+}
+
 TEST_F(Explorer, LosingTheCaptureCancelsTheGesture) {
     HWND view = TheFractalView().window;
     const Region before = engine_.region;

@@ -1,9 +1,9 @@
 #!/bin/bash
 # End to end: mouse zoom on the real explorer. A click at the view's centre, a
-# drag and an Alt+release, each followed by a pixel comparison of the view with
-# the picture computed for the Region the gesture gives; during the drag the
-# view shows the picture with exactly the rubber band's outline XOR white, and
-# after the release no trace of it.
+# drag, an Alt+release and a right click, each followed by a pixel comparison
+# of the view with the picture computed for the Region the gesture gives;
+# during the drag the view shows the picture with exactly the rubber band's
+# outline XOR white, and after the release no trace of it.
 # Usage: zoom_gestures.sh ZEMBRIX VIEW_MATCHES
 . "$(dirname "$0")/lib.sh"
 start_display
@@ -53,6 +53,13 @@ xdotool mousedown 1 keydown alt mouseup 1 keyup alt
 gestures+=("alt:50,40,50,40")
 view_shows "$matches" 550 300 "${gestures[@]}" || fail "Alt+release: $e2e_result"
 echo "Alt+release: $e2e_result"
+
+# The right-button zoom-out gives the very picture of an Alt+release there.
+at 70 50
+xdotool click 3
+gestures+=("alt:70,50,70,50")
+view_shows "$matches" 550 300 "${gestures[@]}" || fail "right click: $e2e_result"
+echo "right click: $e2e_result"
 
 xdotool key Escape key alt+F4
 expect_exit 0
