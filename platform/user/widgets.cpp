@@ -9,6 +9,7 @@
 // other than the arrow and the cross-hair.
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -41,6 +42,35 @@ void Mark(QWidget* widget, HWND h) {
     widget->setProperty(kHandleProperty,
                         QVariant::fromValue<qulonglong>(reinterpret_cast<std::uintptr_t>(h)));
 }
+
+// The stand-in dialog font is wider than the classic font the templates were
+// laid out for, its digits most of all: "100.0%" takes 37 pixels at 11 pixels
+// against the 30 of its box. A one-line text that would overflow its control
+// is drawn condensed, by as little as makes it fit (stretch 75..99 %); one
+// that does not fit even at 75 % keeps the plain font (a wrapping static then
+// wraps). `room` is the width the control gives its text, in pixels.
+void FitText(QWidget& widget, const QString& text, int room) {
+    const QFont base = widget.parentWidget() ? widget.parentWidget()->font() : widget.font();
+    QFont fitted = base;
+    const int width = QFontMetrics(base).horizontalAdvance(text);
+    if (width > room && room > 0 && !text.contains(QLatin1Char('\n'))) {
+        for (int stretch = std::min(99, 100 * room / width + 1); stretch >= 75; --stretch) {
+            QFont condensed = base;
+            condensed.setStretch(stretch);
+            if (QFontMetrics(condensed).horizontalAdvance(text) <= room) {
+                fitted = condensed;
+                break;
+            }
+        }
+    }
+    if (widget.font() != fitted || widget.font().stretch() != fitted.stretch()) {
+        widget.setFont(fitted);
+    }
+}
+
+// The width a push button gives its text: its rectangle less the 3D edge and
+// the focus rectangle inside it, 3 pixels a side as on Windows.
+constexpr int kButtonTextInset = 3;
 
 WPARAM MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     WPARAM keys = 0;
@@ -412,7 +442,25 @@ public:
         QObject::connect(this, &QPushButton::clicked, this, [this] { Notify(); });
     }
 
+    void Refit() { FitText(*this, text(), width() - 2 * kButtonTextInset); }
+
 protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QPushButton::resizeEvent(e);
+        Refit();
+    }
+
+    // An owner-drawn button draws its focus mark itself: a focus change Qt
+    // makes on its own (a click) asks the program for a new picture too.
+    void focusInEvent(QFocusEvent* e) override {
+        QPushButton::focusInEvent(e);
+        InvalidateOwnerDrawn();
+    }
+    void focusOutEvent(QFocusEvent* e) override {
+        QPushButton::focusOutEvent(e);
+        InvalidateOwnerDrawn();
+    }
+
     void paintEvent(QPaintEvent* e) override {
         Window* w = Find(handle_);
         if (!w || (w->style & BS_TYPEMASK) != BS_OWNERDRAW) {
@@ -427,6 +475,13 @@ protected:
     }
 
 private:
+    void InvalidateOwnerDrawn() {
+        Window* w = Find(handle_);
+        if (w && (w->style & BS_TYPEMASK) == BS_OWNERDRAW) {
+            InvalidateRect(handle_, nullptr, FALSE);
+        }
+    }
+
     void Notify() {
         Window* w = Find(handle_);
         if (!w) {
@@ -448,6 +503,18 @@ public:
     StaticWidget(HWND h, QWidget* parent) : QLabel(parent) {
         Mark(this, h);
         setTextFormat(Qt::PlainText);
+    }
+
+    void Refit() {
+        if (pixmap().isNull()) {
+            FitText(*this, text(), contentsRect().width());
+        }
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QLabel::resizeEvent(e);
+        Refit();
     }
 };
 
@@ -846,12 +913,18 @@ void SetControlText(Window& w, const std::string& text) {
                 // Qt reads '&' as a mnemonic too; "&&" stays a literal ampersand.
                 b->setText(QStringFromAnsi(text));
             }
+            if (auto* b = dynamic_cast<ButtonWidget*>(w.widget.data())) {
+                b->Refit();
+            }
             break;
         case ClassKind::Static:
             if (auto* l = dynamic_cast<QLabel*>(w.widget.data())) {
                 if ((w.style & SS_TYPEMASK) != SS_BITMAP) {
                     l->setText(WithoutPrefix(text, (w.style & SS_NOPREFIX) != 0));
                 }
+            }
+            if (auto* l = dynamic_cast<StaticWidget*>(w.widget.data())) {
+                l->Refit();
             }
             break;
         default:
