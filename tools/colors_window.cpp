@@ -87,6 +87,12 @@ bool ColorsWindow::OnDrawItem(int id, const DRAWITEMSTRUCT& item) {
         Rectangle(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right,
                   item.rcItem.bottom);
     }
+    if ((item.itemState & ODS_FOCUS) != 0) {
+        // The dotted focus mark 3 pixels inside the swatch's black outline.
+        const RECT focus{item.rcItem.left + 3, item.rcItem.top + 3, item.rcItem.right - 3,
+                         item.rcItem.bottom - 3};
+        DrawFocusRect(item.hDC, &focus);
+    }
     return true;
 }
 

@@ -1,6 +1,6 @@
 // Software GDI over 32-bit pixel buffers: memory and window device contexts,
 // DIB sections, stock and solid pens and brushes, SelectObject/DeleteObject,
-// SetROP2, SetDIBits/GetDIBits, BitBlt SRCCOPY and Rectangle.
+// SetROP2, SetDIBits/GetDIBits, BitBlt SRCCOPY, Rectangle and DrawFocusRect.
 //
 // Handles are numbers from one counter that never repeats within a run, so a
 // deleted handle stays invalid. As on Windows NT, a pen or brush deleted while
@@ -559,6 +559,23 @@ BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
         const Box touched = platform::raster::DrawRectangle(
             target.canvas, target.clip, Box{left, top, right, bottom}, dc->rop2,
             dc->penValue.null ? nullptr : &pen, dc->brushValue.null ? nullptr : &brush);
+        Release(table, target, touched);
+        return TRUE;
+    });
+}
+
+BOOL WINAPI DrawFocusRect(HDC hDC, const RECT* lprc) {
+    if (lprc == nullptr)
+        return FALSE;
+    return Guarded<BOOL>(FALSE, [&](Table& table) -> BOOL {
+        const DcObject* dc = table.FindAs<DcObject>(hDC);
+        if (dc == nullptr)
+            return FALSE;
+        Target target;
+        if (!Acquire(table, *dc, target))
+            return FALSE;
+        const Box touched = platform::raster::DrawFocusOutline(
+            target.canvas, target.clip, Box{lprc->left, lprc->top, lprc->right, lprc->bottom});
         Release(table, target, touched);
         return TRUE;
     });

@@ -127,6 +127,32 @@ Box DrawRectangle(const Canvas& canvas, const Box& clip, Box rect, int rop2,
     return touched;
 }
 
+Box DrawFocusOutline(const Canvas& canvas, const Box& clip, Box rect) {
+    if (rect.Empty())
+        return Box{};
+    const Box inside = Intersect(Intersect(clip, Bounds(canvas)), rect);
+    if (inside.Empty())
+        return Box{};
+    auto invert = [&](std::int64_t x, std::int64_t y) {
+        if (x >= inside.left && x < inside.right && y >= inside.top && y < inside.bottom &&
+            ((x + y) & 1) == 0)
+            canvas.Row(y)[x] ^= 0x00FFFFFFu;
+    };
+    // Rows first, then the columns between them: every outline pixel once.
+    for (std::int64_t x = inside.left; x < inside.right; ++x) {
+        invert(x, rect.top);
+        if (rect.bottom - 1 > rect.top)
+            invert(x, rect.bottom - 1);
+    }
+    for (std::int64_t y = std::max(inside.top, rect.top + 1);
+         y < std::min(inside.bottom, rect.bottom - 1); ++y) {
+        invert(rect.left, y);
+        if (rect.right - 1 > rect.left)
+            invert(rect.right - 1, y);
+    }
+    return inside;
+}
+
 namespace {
 
 bool Overlaps(const Canvas& a, const Canvas& b) {

@@ -57,6 +57,12 @@ Box Fill(const Canvas& canvas, const Box& clip, const Box& box, int rop2, std::u
 Box DrawRectangle(const Canvas& canvas, const Box& clip, Box rect, int rop2,
                   const std::uint32_t* pen, const std::uint32_t* brush);
 
+// DrawFocusRect: the 1-pixel outline of [left, right) x [top, bottom),
+// dotted (the pixels whose x + y is even), each dot inverted once, so that a
+// second call restores the pixels. An empty box draws nothing. Returns the
+// touched box, clipped to `clip`.
+Box DrawFocusOutline(const Canvas& canvas, const Box& clip, Box rect);
+
 // Copies the w x h pixels at (sx, sy) of `src` to (dx, dy) of `dst`. Both
 // boxes must already lie inside their canvases. Overlapping memory (the same
 // canvas, or two views of one surface) is copied as if through a temporary.

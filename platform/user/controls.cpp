@@ -312,6 +312,13 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
                 ReplayKey(*w, KeyOf(wParam), message == WM_KEYDOWN);
             }
             return 0;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            // An owner-drawn button draws its focus mark itself (ODS_FOCUS).
+            if (type == BS_OWNERDRAW) {
+                InvalidateRect(h, nullptr, FALSE);
+            }
+            return DefWindowProcA(h, message, wParam, lParam);
         case BM_CLICK:
             if (button && button->isEnabled()) {
                 button->click();

@@ -434,6 +434,12 @@ BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg) {
                         HWND current = focus != dialog ? focus : nullptr;
                         HWND next = GetNextDlgTabItem(dialog, current, GetKeyState(VK_SHIFT) < 0);
                         if (next) {
+                            // From the first Tab on, the dialog shows where
+                            // the focus is, as Windows does once the keyboard
+                            // is used.
+                            if (pu::Window* d = pu::Find(dialog); d && d->widget) {
+                                d->widget->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+                            }
                             SetFocus(next);
                             if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
                                 SendMessageA(next, EM_SETSEL, 0, -1);

@@ -157,3 +157,6 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
 
 BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop);
 BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom);
+// USER's call on Windows; drawn here by the software GDI: a dotted outline
+// inverted on the DC, undone by a second call.
+BOOL WINAPI DrawFocusRect(HDC hDC, const RECT* lprc);

@@ -106,6 +106,39 @@ TEST_F(Explorer, AColourChangeRecoloursWithoutComputing) {
     EXPECT_EQ(ViewImage(), ExpectedImage(engine_, colors));
 }
 
+TEST_F(Explorer, ASwatchWithTheFocusShowsTheDottedFocusMark) {
+    TheColorsWindow().SetColor(0, RGB(0, 0, 255));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = 12;
+    info.bmiHeader.biHeight = -8;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(bitmap, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = IDC_COLOR_SET;
+    item.itemAction = ODA_DRAWENTIRE;
+    item.hDC = dc;
+    item.rcItem = RECT{0, 0, 12, 8};
+    // Row 3, columns 3 and 4: a dot of the mark (inverted blue) beside the swatch.
+    for (UINT state : {0u, static_cast<UINT>(ODS_FOCUS)}) {
+        item.itemState = state;
+        SendMessageA(TheColorsWindow().Window(), WM_DRAWITEM, IDC_COLOR_SET,
+                     reinterpret_cast<LPARAM>(&item));
+        EXPECT_EQ(pixels[3 * 12 + 3] & 0xFFFFFF, state ? 0xFFFF00u : 0x0000FFu);
+        EXPECT_EQ(pixels[3 * 12 + 4] & 0xFFFFFF, 0x0000FFu);
+    }
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+}
+
 TEST_F(Explorer, UpdateAppliesTheFittedRegionAndWritesItBack) {
     HWND dialog = Coordinates();
     SetDlgItemTextA(dialog, IDC_COORD_X1, "-1");

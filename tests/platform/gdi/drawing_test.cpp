@@ -1,4 +1,5 @@
-// Rectangle in copy and exclusive-or mode, and BitBlt with clipping.
+// Rectangle in copy and exclusive-or mode, DrawFocusRect, and BitBlt with
+// clipping.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -118,6 +119,30 @@ TEST_F(RectangleTest, IsClippedToTheSurfaceOnEverySide) {
                               "....#.",
                           },
                           kLegend));
+}
+
+TEST_F(RectangleTest, FocusRectInvertsEveryOtherOutlinePixelAndTwiceRestores) {
+    const Legend inverted = {{'.', 0x202020}, {'x', 0xDFDFDF}};
+    // Whatever pen, brush and mix the DC holds; clipped like Rectangle.
+    SetROP2(dib.dc(), R2_XORPEN);
+    const RECT box{0, 1, 5, 5};
+    const RECT outside{-3, 3, 2, 9};
+    ASSERT_TRUE(DrawFocusRect(dib.dc(), &box));
+    ASSERT_TRUE(DrawFocusRect(dib.dc(), &outside));
+    EXPECT_TRUE(PixelsAre(dib,
+                          {
+                              "......",
+                              ".x.x..",
+                              "x...x.",
+                              ".x....",
+                              "x.x.x.",
+                          },
+                          inverted));
+    ASSERT_TRUE(DrawFocusRect(dib.dc(), &outside));
+    ASSERT_TRUE(DrawFocusRect(dib.dc(), &box));
+    EXPECT_TRUE(PixelsAre(dib, {"......", "......", "......", "......", "......"}, kLegend));
+    EXPECT_FALSE(DrawFocusRect(dib.dc(), nullptr));
+    EXPECT_FALSE(DrawFocusRect(nullptr, &box));
 }
 
 TEST_F(RectangleTest, ExclusiveOrChangesExactlyTheOutlineAndTwiceRestoresEveryPixel) {

@@ -141,4 +141,29 @@ TEST(OwnerDrawButton, WmDrawItemGivesADcThatDrawsIntoTheButtonAndInvalidationRed
     InvalidateRect(swatch, nullptr, TRUE);
     RunUntilIdle();
     EXPECT_EQ(drawn.size(), 1u);
+
+    // Reached with Tab, a swatch is drawn again with ODS_FOCUS, and the one it
+    // leaves without; the dialog now shows keyboard focus marks (push buttons
+    // draw Qt's focus frame).
+    auto focusOf = [](HWND button) {
+        UINT state = ~0u;
+        for (const DRAWITEMSTRUCT& d : drawn) {
+            if (d.hwndItem == button) {
+                state = d.itemState & ODS_FOCUS;
+            }
+        }
+        return state;
+    };
+    SetFocus(swatch);
+    RunUntilIdle();
+    drawn.clear();
+    MSG tab{colors, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    tab.hwnd = swatch;
+    EXPECT_TRUE(IsDialogMessageA(colors, &tab));
+    RunUntilIdle();
+    HWND next = GetFocus();
+    ASSERT_NE(next, swatch);
+    EXPECT_EQ(focusOf(next), static_cast<UINT>(ODS_FOCUS));
+    EXPECT_EQ(focusOf(swatch), 0u);
+    EXPECT_TRUE(WidgetOf(colors)->window()->testAttribute(Qt::WA_KeyboardFocusChange));
 }
