@@ -2,10 +2,11 @@
 // windows that paint themselves, QLineEdit, QPushButton, QLabel and
 // QProgressBar for the controls, QMenuBar for the menu bar) and the filter
 // that turns Qt input into queued messages. Nothing here calls a window
-// procedure: what Qt reports is queued for the next GetMessageA.
+// procedure: what Qt reports is queued for the next GetMessageA. Keys in the
+// menu bar and its popups stay with Qt's menus, which move as Win32's do
+// (Left and Right between popups, wrapping; Escape back to the bar, then out).
 //
-// Leaves out: keyboard access to the menu bar (Alt, F10, mnemonics), the
-// caption double-click (the window manager keeps it), WM_NCHITTEST, cursors
+// Leaves out: the caption double-click (the window manager keeps it), WM_NCHITTEST, cursors
 // other than the arrow and the cross-hair.
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,6 +19,9 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWindow>
@@ -150,10 +154,51 @@ void HideOwned(HWND owner, bool hide) {
     }
 }
 
+// The menu bar keeps the keyboard after Escape closes its popup, as Win32's
+// does (a second Escape leaves it); Qt's styles without this hint leave the
+// bar at once.
+class MenuBarStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_MenuBar_AltKeyNavigation) {
+            return 1;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+
+    // Qt's styles mark a title only while its popup is open; in the bar's
+    // keyboard mode (it has the focus) the chosen title is marked too.
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        if (element == CE_MenuBarItem && item && (item->state & State_Selected) && widget &&
+            widget->hasFocus()) {
+            QStyleOptionMenuItem marked = *item;
+            marked.state |= State_Sunken;
+            QProxyStyle::drawControl(element, &marked, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
+QStyle* TheMenuBarStyle() {
+    // Made once, on the application's style; the application object owns it.
+    static QPointer<MenuBarStyle> style;
+    if (!style) {
+        style = MakeOwned<MenuBarStyle>();
+        style->setParent(qApp);
+    }
+    return style;
+}
+
 class MenuBar : public QMenuBar {
 public:
     MenuBar(HWND frame, QWidget* parent) : QMenuBar(parent), frame_(frame) {
         setNativeMenuBar(false);
+        setStyle(TheMenuBarStyle());
     }
 
 protected:
@@ -544,7 +589,9 @@ protected:
                 return false;
             case QEvent::KeyPress:
             case QEvent::KeyRelease:
-                if (s.replaying || !Ours(object)) {
+                // The menu bar's own keys (an open popup hands it Left and
+                // Right; in its keyboard mode it takes them all) stay with it.
+                if (s.replaying || !Ours(object) || qobject_cast<QMenuBar*>(object)) {
                     return false;
                 }
                 return Key(static_cast<QWidget*>(object), static_cast<QKeyEvent*>(e));

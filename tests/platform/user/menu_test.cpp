@@ -1,11 +1,13 @@
 // Conformance of menus and accelerators: the class menu as the frame's menu
 // bar (popups, items, separators, MF_GRAYED, shortcut texts, no Qt
 // shortcuts), WM_INITMENU on entering the menu bar, WM_COMMAND for a chosen
-// item, CheckMenuItem by command, and TranslateAcceleratorA's WM_INITMENU and
-// WM_COMMAND, sent synchronously, with the minimised and captured cases.
+// item, the keyboard in the bar and its popups, CheckMenuItem by command, and
+// TranslateAcceleratorA's WM_INITMENU and WM_COMMAND, sent synchronously, with
+// the minimised and captured cases.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -212,4 +214,47 @@ TEST(MenuBar, AltTappedAloneOpensTheMenuBarButNotAroundAMouseButton) {
     alt(QEvent::KeyRelease);
     RunUntilIdle();
     EXPECT_EQ(bar->activeAction(), bar->actions()[0]);
+}
+
+TEST(MenuBar, KeysMoveBetweenAndWithinMenusAndEscapeLeavesInTwoSteps) {
+    HWND frame = MenuFrame();
+    ShowWindow(frame, SW_SHOW);
+    RunUntilIdle();
+    QMenuBar* bar = WidgetOf(frame)->findChild<QMenuBar*>();
+    TypeKey(frame, Qt::Key_F10);
+    RunUntilIdle();
+    // Each key goes where a real one goes: to the open popup, else the bar.
+    auto press = [bar](int key) {
+        QWidget* to = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : bar;
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(to, &down);
+        RunUntilIdle();
+    };
+    const QList<QAction*> titles = bar->actions();
+    const struct {
+        int key;
+        int title;  // the bar's marked title afterwards, -1 for none
+        bool open;
+    } steps[] = {
+        {Qt::Key_Left, 2, true},    // File wraps round to Help
+        {Qt::Key_Right, 0, true},   // and back
+        {Qt::Key_Right, 1, true},   // View
+        {Qt::Key_Escape, 1, false}, // the popup closes, the bar keeps View
+        {Qt::Key_Escape, -1, false} // and the bar is left
+    };
+    for (const auto& s : steps) {
+        press(s.key);
+        EXPECT_EQ(bar->activeAction(), s.title < 0 ? nullptr : titles[s.title]) << s.key;
+        EXPECT_EQ(QApplication::activePopupWidget() != nullptr, s.open) << s.key;
+    }
+    // Up wraps to the last item of File; Enter picks it.
+    TypeKey(frame, Qt::Key_F10);
+    RunUntilIdle();
+    Log().clear();
+    press(Qt::Key_Up);
+    press(Qt::Key_Return);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    const auto traffic = MenuTraffic(frame);
+    ASSERT_FALSE(traffic.empty());
+    EXPECT_EQ(traffic.back(), (std::pair<UINT, WPARAM>{WM_COMMAND, 40001}));  // Exit
 }
