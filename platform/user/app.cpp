@@ -124,11 +124,12 @@ void StartApplication(int& argc, char** argv) {
         return;
     }
     qInstallMessageHandler(DropMessage);
-    // One Win32 pixel is one device pixel: no scaling by Qt. The screen's
-    // DPI still sets the dialog font's pixel size, so dialogs grow with it.
-    if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) {
-        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    }
+    // Qt's own high-DPI scaling stays on. On a desktop that asks for 200 %
+    // (Xft.dpi 192, or QT_SCALE_FACTOR) a Win32 pixel is a logical pixel of
+    // 2 x 2 device pixels, as Windows scales a program that does not declare
+    // itself DPI-aware: windows, menus and dialog fonts grow with the scale,
+    // and each window's surface is drawn enlarged without smoothing. At 100 %
+    // one Win32 pixel is one device pixel.
     constructingApplication = true;
     applicationStorage.Construct(argc, argv);
     constructingApplication = false;

@@ -47,19 +47,27 @@ e2e_wm_ready() {
 }
 
 # start_display [openbox]: a 1024 x 768 x 24 display in DISPLAY; skips (77)
-# when a tool is missing or the display does not come up.
+# when a tool is missing or the display does not come up. With e2e_dpi set
+# (192), a 1920 x 1200 display of that density that asks for it as desktops
+# do, with Xft.dpi in the root window's resources.
 start_display() {
   local tool
   for tool in Xvfb xdotool import xdpyinfo "$@"; do
     command -v "$tool" > /dev/null || skip "$tool is not installed"
   done
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3> "$e2e_work/display" 2> "$e2e_work/xvfb.log" &
+  local screen=1024x768x24
+  [ -z "${e2e_dpi:-}" ] || screen="1920x1200x24 -dpi $e2e_dpi"
+  # shellcheck disable=SC2086
+  Xvfb -displayfd 3 -screen 0 $screen -nolisten tcp -noreset 3> "$e2e_work/display" 2> "$e2e_work/xvfb.log" &
   e2e_xvfb=$!
   e2e_pids+=("$e2e_xvfb")
   wait_for 600 e2e_display_file_ready
   [ -s "$e2e_work/display" ] || { cat "$e2e_work/xvfb.log"; skip "Xvfb did not start"; }
   export DISPLAY=":$(tr -d '[:space:]' < "$e2e_work/display")"
   wait_for 600 xdpyinfo > /dev/null 2>&1 || skip "$DISPLAY accepts no connection"
+  [ -z "${e2e_dpi:-}" ] ||
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$e2e_dpi" ||
+    skip "no resources on $DISPLAY"
   export XDG_RUNTIME_DIR="$e2e_work/runtime"
   mkdir -m 700 "$XDG_RUNTIME_DIR"
   export QT_QPA_PLATFORM=xcb
