@@ -6,8 +6,8 @@
 // menu bar and its popups stay with Qt's menus, which move as Win32's do
 // (Left and Right between popups, wrapping; Escape back to the bar, then out).
 //
-// Leaves out: the caption double-click (the window manager keeps it), WM_NCHITTEST, cursors
-// other than the arrow and the cross-hair.
+// Leaves out: the caption double-click (the window manager keeps it),
+// WM_NCHITTEST, cursors other than the arrow and the cross-hair.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -20,10 +20,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QProxyStyle>
-#include <QStyleOptionMenuItem>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleOptionMenuItem>
 #include <QWindow>
 #include <algorithm>
 

@@ -59,7 +59,8 @@ TEST(TemplateTextsTest, EveryTextFitsItsControl) {
         if (id == IDD_PROGRESS) {
             // The widest percentage the progress window shows.
             SetDlgItemTextA(dialog, IDC_PROGRESS_PERCENT, "100.0%");
-            overflows += Overflow(platform::WidgetOfWindow(GetDlgItem(dialog, IDC_PROGRESS_PERCENT)));
+            overflows +=
+                Overflow(platform::WidgetOfWindow(GetDlgItem(dialog, IDC_PROGRESS_PERCENT)));
         }
         EXPECT_GT(texts, 2) << id;
         EXPECT_EQ(overflows, "") << "template " << id;

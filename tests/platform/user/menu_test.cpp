@@ -236,11 +236,11 @@ TEST(MenuBar, KeysMoveBetweenAndWithinMenusAndEscapeLeavesInTwoSteps) {
         int title;  // the bar's marked title afterwards, -1 for none
         bool open;
     } steps[] = {
-        {Qt::Key_Left, 2, true},    // File wraps round to Help
-        {Qt::Key_Right, 0, true},   // and back
-        {Qt::Key_Right, 1, true},   // View
-        {Qt::Key_Escape, 1, false}, // the popup closes, the bar keeps View
-        {Qt::Key_Escape, -1, false} // and the bar is left
+        {Qt::Key_Left, 2, true},     // File wraps round to Help
+        {Qt::Key_Right, 0, true},    // and back
+        {Qt::Key_Right, 1, true},    // View
+        {Qt::Key_Escape, 1, false},  // the popup closes, the bar keeps View
+        {Qt::Key_Escape, -1, false}  // and the bar is left
     };
     for (const auto& s : steps) {
         press(s.key);
