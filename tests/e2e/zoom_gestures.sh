@@ -4,18 +4,30 @@
 # of the view with the picture computed for the Region the gesture gives;
 # during the drag the view shows the picture with exactly the rubber band's
 # outline XOR white, and after the release no trace of it.
-# Usage: zoom_gestures.sh ZEMBRIX VIEW_MATCHES
+# With "openbox" the same runs under that window manager, which takes Alt with
+# a click for itself: there the right click is the zoom-out, and Alt+release
+# is left out.
+# Usage: zoom_gestures.sh ZEMBRIX VIEW_MATCHES [openbox]
 . "$(dirname "$0")/lib.sh"
-start_display
+wm=${3:-}
+start_display $wm
 start_app "$1"
 matches=$2
+# The frame's window on the screen: (0, 0) bare, inside its decorations under
+# a window manager.
+info=$(xwininfo -id "$window")
+fx=$(echo "$info" | awk '/Absolute upper-left X/ {print $4}')
+fy=$(echo "$info" | awk '/Absolute upper-left Y/ {print $4}')
+e2e_at="+$fx+$fy"
 view_shows "$matches" 550 300 || fail "no start-up picture: $e2e_result"
 # "view W x H at (X, Y) ..."
 read -r w h x y < <(echo "$e2e_result" | sed -E 's/^view ([0-9]+) x ([0-9]+) at \(([0-9]+), ([0-9]+)\).*/\1 \2 \3 \4/')
 [ -n "$y" ] || fail "no view geometry in: $e2e_result"
-echo "view $w x $h at ($x, $y)"
+echo "view $w x $h at ($x, $y) in the frame at ($fx, $fy)"
+x=$((fx + x))
+y=$((fy + y))
 
-# at VX VY: the view's client point on the screen (the frame is at 0, 0).
+# at VX VY: the view's client point on the screen.
 at() { xdotool mousemove $((x + $1)) $((y + $2)); }
 cx=$((w / 2))
 cy=$((h / 2))
@@ -48,11 +60,13 @@ gestures+=("100,60,300,200")
 view_shows "$matches" 550 300 "${gestures[@]}" || fail "drag: $e2e_result"
 echo "drag: $e2e_result"
 
-at 50 40
-xdotool mousedown 1 keydown alt mouseup 1 keyup alt
-gestures+=("alt:50,40,50,40")
-view_shows "$matches" 550 300 "${gestures[@]}" || fail "Alt+release: $e2e_result"
-echo "Alt+release: $e2e_result"
+if [ -z "$wm" ]; then
+  at 50 40
+  xdotool mousedown 1 keydown alt mouseup 1 keyup alt
+  gestures+=("alt:50,40,50,40")
+  view_shows "$matches" 550 300 "${gestures[@]}" || fail "Alt+release: $e2e_result"
+  echo "Alt+release: $e2e_result"
+fi
 
 # The right-button zoom-out gives the very picture of an Alt+release there.
 at 70 50
