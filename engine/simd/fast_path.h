@@ -28,7 +28,10 @@
 //    overflow when |x1| + width * |dx| <= 2^1022: every rounding enlarges a
 //    magnitude by at most a factor 1 + 2^-53, and 2^31 of them by less than
 //    1 + 2^-21. Rows that fail this bound, and rows with a non-finite x1, dx or
-//    y, go to the exact path whole (ExactRow).
+//    y, go to the exact path whole (ExactRow). Every row starts again from x1
+//    and adds the same dx, so x_0, x_1, ... are the same doubles in every row
+//    of a picture: they are formed once (with which of them are safe, 3 below)
+//    and every row reads them.
 // 3. A pixel is "safe" when 2^-458 <= |cr| < 2^510 and either ci = 0 or
 //    2^-458 <= |ci| < 2^510. For a safe pixel every stored zr and zi is 0 or
 //    at least 2^-511 in magnitude, so every square and product of nonzero
@@ -131,6 +134,10 @@ inline constexpr double kAxisMinimum = 0x1p-458;    // nonzero |cr|, |ci| at lea
 inline constexpr double kTinyComponent = 0x1p-511;  // a square below 2^-1022 below this
 inline constexpr double kRunningXLimit = 0x1p1022;  // bound of |x1| + width * |dx|
 
+// Entries of a PixelQueue's arrays that can be read past its end (with
+// whatever values), so that a kernel can load a whole vector of samples.
+inline constexpr std::int32_t kQueueSlack = 8;
+
 // Brent's scheme: the first store happens this many iterations after a pixel
 // starts; the distance then grows by half after each store, up to
 // kMaxSaveInterval.
@@ -143,41 +150,31 @@ inline constexpr double kNearReturn = 0x1p-12;
 // The longest cycle the proof looks for, in steps.
 inline constexpr std::uint32_t kMaxProofPeriod = 1024;
 
-// The safe pixels of one row, in column order, for the kernels to take in
-// turn; pixels that are not safe are computed by FillQueue as it passes them.
-// Plain data: set up by BeginRow, refilled by FillQueue, read by the kernels.
+// The safe pixels of one row, for the kernels to take in turn. The samples
+// and their columns belong to the picture (see ColumnsOf in fallback.cpp):
+// every row reads the same ones. Plain data: set up by BeginRow, read by the
+// kernels.
 struct PixelQueue {
-    static constexpr std::int32_t kCapacity = 512;
-    // The pending pixels are x[head..tail) at columns col[head..tail).
-    alignas(64) double x[kCapacity];
-    alignas(64) std::int32_t col[kCapacity];
+    // The pending pixels are x[head..tail) at columns col[head..tail); both
+    // arrays can be read kQueueSlack entries past tail, for whole-vector loads.
+    const double* x;
+    const std::int32_t* col;
     std::int32_t head;
     std::int32_t tail;
     // The row.
     std::uint32_t* out;
-    std::int32_t width;
-    double dx;
     double y;
     std::uint32_t limit;
     bool shortcuts;
-    // The next column FillQueue looks at, and its running x.
-    std::int32_t nextColumn;
-    double runningX;
 };
 
 // Prepares a row. Returns true when the kernel is to iterate the queued safe
-// pixels; false when the row has been computed here already: limits 0 and 1,
-// non-finite x1, dx or y, a running x that might leave the double range,
-// |y| >= 2^510 (exact path) or 0 < |y| < 2^-458 (IterateGuarded per pixel).
+// pixels; the row's other pixels have been computed here already. Returns
+// false when the whole row has been computed here: limits 0 and 1, non-finite
+// x1, dx or y, a running x that might leave the double range, |y| >= 2^510
+// (exact path) or 0 < |y| < 2^-458 (IterateGuarded per pixel).
 bool BeginRow(PixelQueue& queue, std::uint32_t* out, std::int32_t width, double x1, double dx,
               double y, std::uint32_t limit, bool shortcuts);
-
-// Moves the pending pixels to the front and appends safe pixels until the
-// queue is full or the row is exhausted. Returns the number pending.
-std::int32_t FillQueue(PixelQueue& queue);
-
-// True when FillQueue has passed every column of the row.
-bool RowExhausted(const PixelQueue& queue);
 
 // The exact path for a whole row and for one sample (cr is a running x that
 // lies in the double range).
