@@ -67,16 +67,28 @@
 //    n = it - start steps; it stops at the first n with zr^2 + zi^2 > 4 or at
 //    n = limit, and the count is n either way (limit tested first gives the
 //    same n). Limits 0 and 1 give 1 everywhere without iterating.
+// 6. Where the test is made (AVX2): each z is tested at the top of the step
+//    that follows it, with the squares that step uses, so only z is carried
+//    from one step to the next. A lane starts at z_1, its first step made when
+//    it is filled (so z_0 = c is never tested, as on the exact path), and
+//    counts from one step before that. A lane whose z_n escapes is stepped
+//    once more before it is finished with the count n and refilled; that last
+//    value (perhaps infinite or NaN) is discarded. A lane that has made
+//    "limit" steps is finished before z_limit would be tested. Every tested z
+//    is finite (the first step from a safe c, or a step from a z that passed
+//    its test), so its sum is a number or +infinity, never NaN, and the
+//    maximum of 4 above still holds.
 //
 // The periodicity shortcut
 // ------------------------
 // For a safe pixel the stored pair (zr, zi) is the whole state of the orbit
 // (c is fixed), and by 3 the fast step is a function of it. If the pair at a
-// later step equals bit for bit a pair the orbit had at an earlier step, and
-// every test up to the later step did not escape, the orbit repeats that
-// stretch forever: every later value is one that has already been tested
-// (or, when the earlier one is z0 = c, which is never tested, the later copy of
-// it was), so it never escapes and the count is the limit. The kernels store a
+// later step n equals bit for bit a pair the orbit had at an earlier step m,
+// and the tests of z_1 .. z_(n-1) did not escape, the orbit repeats z_m ..
+// z_(n-1) forever: every later value is one that has already been tested (the
+// stored pair is never z_0 = c, which is never tested: the first store comes
+// kFirstSaveInterval steps after a start), so it never escapes and the count
+// is the limit. The current pair itself need not be tested yet (6 above). The kernels store a
 // pair at growing intervals (Brent's scheme: the distance grows after each
 // store, so a cycle of any length is found once the stored pair lies on it)
 // and compare it with the current pair; a freshly started pixel stores a NaN
@@ -114,7 +126,7 @@
 //   Every bound is computed in double from non-negative terms and then
 //   enlarged by the factor 1 + 2^-40, far more than the few roundings in it.
 // The orbit point the chain starts from is the fast path's pair, which is the
-// exact path's (3 above); the chain's centres are the double orbit from it,
+// exact path's (3 above) and need not have been tested yet: (c) bounds it too; the chain's centres are the double orbit from it,
 // computed in double like any other numbers. Pass 1 only chooses P (the first
 // step at which the orbit comes back within kNearReturn of its start) and the
 // radius r_0 (from a first-order estimate of the chain, see NeverEscapes), and
@@ -190,7 +202,8 @@ std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit, bool sho
 // True when the exact path's orbit of c continuing from (zr, zi) is shown never
 // to escape (the attracting-cycle proof above), looking for a cycle of at most
 // min(maxPeriod, kMaxProofPeriod) steps. False means only "not shown". Needs
-// finite |cr|, |ci| < 2^510 and a pair of the orbit that did not escape.
+// finite |cr|, |ci| < 2^510 and a pair of the orbit formed from z that did not
+// escape (the pair itself need not be tested yet).
 bool NeverEscapes(double cr, double ci, double zr, double zi, std::uint32_t maxPeriod);
 
 // The kernels, one per instruction set. "shortcuts" enables the periodicity
