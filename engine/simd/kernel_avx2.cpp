@@ -92,6 +92,39 @@ struct Lanes {
     int active[kV];
 };
 
+// The lanes "bits" as a mask of 32-bit lanes.
+__m128i Mask32(int bits) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kExpansion.mask32[bits]));
+}
+
+// The lanes "near" of vector j whose orbit has come back near its stored pair:
+// those shown never to escape (a bit-for-bit repeat, or the attracting-cycle
+// proof, tried once per stored pair: the others' stored pairs are dropped).
+// z here is not tested yet; fast_path.h says why both still hold. Out of line:
+// it is rare, and the register loop need not keep room for it.
+__attribute__((noinline)) int Proven(Lanes& lanes, int j, __m256d zr, __m256d zi,
+                                     std::uint32_t it, int near, double noPair) {
+    alignas(32) double r[kW];
+    alignas(32) double i[kW];
+    _mm256_store_pd(r, zr);
+    _mm256_store_pd(i, zi);
+    int proven = 0;
+    for (int bits = near; bits != 0; bits &= bits - 1) {
+        const int b = __builtin_ctz(static_cast<unsigned>(bits));
+        const int l = j * kW + b;
+        const bool repeated = r[b] == lanes.savedR[l] && i[b] == lanes.savedI[l] &&
+                              __builtin_signbit(r[b]) == __builtin_signbit(lanes.savedR[l]) &&
+                              __builtin_signbit(i[b]) == __builtin_signbit(lanes.savedI[l]);
+        if (repeated || fastpath::NeverEscapes(lanes.cr[l], lanes.ci[l], r[b], i[b],
+                                               it - (lanes.saveAt[l] - lanes.interval[l]))) {
+            proven |= 1 << b;
+        } else {
+            lanes.savedR[l] = lanes.savedI[l] = noPair;
+        }
+    }
+    return proven;
+}
+
 __m128i Load4(const std::uint32_t* p) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
 }
@@ -268,66 +301,67 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
         }
         if (untilDeadline == 0) {
             // Lanes that have made "limit" steps: z_limit is never tested.
-            untilDeadline = limit;
+            const __m128i now = _mm_set1_epi32(static_cast<int>(it));
+            const __m128i limitV = _mm_set1_epi32(static_cast<int>(limit));
+            __m128i least = limitV;
 #pragma GCC unroll 8
             for (int j = 0; j < kV; ++j) {
-                int reached = 0;
-                for (int b = 0; b < kW; ++b) {
-                    const int l = j * kW + b;
-                    if ((lanes.active[j] & (1 << b)) != 0 && it - lanes.start[l] == limit) {
-                        reached |= 1 << b;
-                    }
-                }
+                const int reached =
+                    lanes.active[j] &
+                    _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(
+                        _mm_sub_epi32(now, Load4(lanes.start + j * kW)), limitV)));
                 if (reached != 0) {
                     finish(j, reached, true);
                 }
-                for (int b = 0; b < kW; ++b) {
-                    const std::uint32_t left = limit - (it - lanes.start[j * kW + b]);
-                    if ((lanes.active[j] & (1 << b)) != 0 && left < untilDeadline) {
-                        untilDeadline = left;
-                    }
-                }
+                // Steps left until the limit, for the active lanes.
+                const __m128i left =
+                    _mm_sub_epi32(limitV, _mm_sub_epi32(now, Load4(lanes.start + j * kW)));
+                least = _mm_min_epu32(least, _mm_blendv_epi8(limitV, left, Mask32(lanes.active[j])));
             }
+            least = _mm_min_epu32(least, _mm_shuffle_epi32(least, _MM_SHUFFLE(1, 0, 3, 2)));
+            least = _mm_min_epu32(least, _mm_shuffle_epi32(least, _MM_SHUFFLE(2, 3, 0, 1)));
+            untilDeadline = static_cast<std::uint32_t>(_mm_cvtsi128_si32(least));
         }
         if (shortcuts && blockLeft == 0) {
             blockLeft = kBlock;
+            const __m128i now = _mm_set1_epi32(static_cast<int>(it));
+            const __m256d nearV = _mm256_set1_pd(fastpath::kNearReturn);
+            const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
 #pragma GCC unroll 8
             for (int j = 0; j < kV; ++j) {
-                alignas(32) double r[kW];
-                alignas(32) double i[kW];
-                _mm256_store_pd(r, zr[j]);
-                _mm256_store_pd(i, zi[j]);
+                double* const savedR = lanes.savedR + j * kW;
+                double* const savedI = lanes.savedI + j * kW;
+                // Near the stored pair (a NaN one is never near).
+                const __m256d closeR = _mm256_cmp_pd(
+                    _mm256_and_pd(_mm256_sub_pd(zr[j], _mm256_load_pd(savedR)), magnitude), nearV,
+                    _CMP_LE_OQ);
+                const __m256d closeI = _mm256_cmp_pd(
+                    _mm256_and_pd(_mm256_sub_pd(zi[j], _mm256_load_pd(savedI)), magnitude), nearV,
+                    _CMP_LE_OQ);
+                const int near =
+                    lanes.active[j] & _mm256_movemask_pd(_mm256_and_pd(closeR, closeI));
                 int proven = 0;
-                for (int b = 0; b < kW; ++b) {
-                    const int l = j * kW + b;
-                    if ((lanes.active[j] & (1 << b)) == 0) {
-                        continue;
-                    }
-                    // Near the stored pair (a NaN one is never near): a
-                    // bit-for-bit repeat, or else try the attracting-cycle
-                    // proof, once per stored pair. z here is not tested yet;
-                    // see fast_path.h for why both still hold.
-                    if (__builtin_fabs(r[b] - lanes.savedR[l]) <= fastpath::kNearReturn &&
-                        __builtin_fabs(i[b] - lanes.savedI[l]) <= fastpath::kNearReturn) {
-                        if ((r[b] == lanes.savedR[l] && i[b] == lanes.savedI[l] &&
-                             __builtin_signbit(r[b]) == __builtin_signbit(lanes.savedR[l]) &&
-                             __builtin_signbit(i[b]) == __builtin_signbit(lanes.savedI[l])) ||
-                            fastpath::NeverEscapes(lanes.cr[l], lanes.ci[l], r[b], i[b],
-                                                   it - (lanes.saveAt[l] - lanes.interval[l]))) {
-                            proven |= 1 << b;
-                            continue;
-                        }
-                        lanes.savedR[l] = lanes.savedI[l] = noPair;
-                    }
-                    if (static_cast<std::int32_t>(it - lanes.saveAt[l]) >= 0) {
-                        lanes.savedR[l] = r[b];
-                        lanes.savedI[l] = i[b];
-                        if (lanes.interval[l] < fastpath::kMaxSaveInterval) {
-                            lanes.interval[l] += lanes.interval[l] / 2;
-                        }
-                        lanes.saveAt[l] = it + lanes.interval[l];
-                    }
+                if (__builtin_expect(near != 0, 0)) {
+                    proven = Proven(lanes, j, zr[j], zi[j], it, near, noPair);
                 }
+                // The stores of Brent's scheme that are due: it - saveAt >= 0
+                // in modular arithmetic.
+                const __m128i due = _mm_andnot_si128(
+                    _mm_srai_epi32(_mm_sub_epi32(now, Load4(lanes.saveAt + j * kW)), 31),
+                    Mask32(lanes.active[j]));
+                // (Without a branch: which lanes are due changes from block
+                // to block and would be mispredicted.)
+                const __m256d due64 = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(due));
+                _mm256_store_pd(savedR, _mm256_blendv_pd(_mm256_load_pd(savedR), zr[j], due64));
+                _mm256_store_pd(savedI, _mm256_blendv_pd(_mm256_load_pd(savedI), zi[j], due64));
+                const __m128i interval = Load4(lanes.interval + j * kW);
+                const __m128i longer = _mm_min_epu32(
+                    _mm_add_epi32(interval, _mm_srli_epi32(interval, 1)),
+                    _mm_set1_epi32(static_cast<int>(fastpath::kMaxSaveInterval)));
+                const __m128i next = _mm_blendv_epi8(interval, longer, due);
+                Store4(lanes.interval + j * kW, next);
+                Store4(lanes.saveAt + j * kW,
+                       _mm_blendv_epi8(Load4(lanes.saveAt + j * kW), _mm_add_epi32(now, next), due));
                 if (proven != 0) {
                     finish(j, proven, true);
                 }
