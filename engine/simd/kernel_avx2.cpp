@@ -167,7 +167,7 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
     // step made here, so that z_0 = c, which the exact path never tests, is
     // never tested here either: the loop tests each z at the top of the step
     // that follows it.
-    auto refill = [&](int j, int free) {
+    auto refill = [&](int j, int free) __attribute__((always_inline)) {
         int take = free;
         const int avail = queue.tail - queue.head;
         if (avail < __builtin_popcount(take)) {
@@ -229,7 +229,7 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
     };
     // Writes the count of the lanes "done" of vector j (the limit, or the
     // steps made until the z that escaped) and refills them.
-    auto finish = [&](int j, int done, bool atLimit) {
+    auto finish = [&](int j, int done, bool atLimit) __attribute__((always_inline)) {
         for (int bits = done; bits != 0; bits &= bits - 1) {
             const int l = j * kW + __builtin_ctz(static_cast<unsigned>(bits));
             out[lanes.col[l]] = atLimit ? limit : it - 1 - lanes.start[l];
