@@ -77,7 +77,7 @@
 //    "limit" steps is finished before z_limit would be tested. Every tested z
 //    is finite (the first step from a safe c, or a step from a z that passed
 //    its test), so its sum is a number or +infinity, never NaN, and the
-//    maximum of 4 above still holds.
+//    maximum of point 4 still holds.
 //
 // The periodicity shortcut
 // ------------------------
@@ -88,14 +88,15 @@
 // z_(n-1) forever: every later value is one that has already been tested (the
 // stored pair is never z_0 = c, which is never tested: the first store comes
 // kFirstSaveInterval steps after a start), so it never escapes and the count
-// is the limit. The current pair itself need not be tested yet (6 above). The kernels store a
-// pair at growing intervals (Brent's scheme: the distance grows after each
-// store, so a cycle of any length is found once the stored pair lies on it)
-// and compare it with the current pair; a freshly started pixel stores a NaN
-// pattern, which no finite pair equals, until its first store. The SIMD kernels
-// store and compare every few iterations only (at the ends of short blocks),
-// which finds the same repeats a little later, and grow the distance by half
-// instead of doubling it, which finds them sooner after the orbit has settled.
+// is the limit. The current pair itself need not be tested yet (6 above). The
+// kernels store a pair at growing intervals (Brent's scheme: the distance
+// grows after each store, so a cycle of any length is found once the stored
+// pair lies on it) and compare it with the current pair; a freshly started
+// pixel stores a NaN pattern, which no finite pair equals, until its first
+// store. The SIMD kernels store and compare every few iterations only (at the
+// ends of short blocks), which finds the same repeats a little later, and grow
+// the distance by half instead of doubling it, which finds them sooner after
+// the orbit has settled.
 //
 // The attracting-cycle proof
 // --------------------------
