@@ -2,6 +2,8 @@
 // baseline flags: row set-up, the queue of safe pixels, and the ways out to
 // the exact path. See fast_path.h for why they give the exact path's counts.
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/escape_time.h"
@@ -183,6 +185,84 @@ std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit, bool sho
     }
 }
 
+namespace {
+
+// The columns of the picture the last row belonged to. Every row of a picture
+// starts again from x1 and adds the same dx, so the samples x_k, and which of
+// them are safe, are the same for all its rows: they are computed when a row
+// of another picture (another x1, dx or width, bit for bit) comes, and read by
+// the rows that follow. Each thread has its own; the storage only grows, so a
+// run of pictures of one width allocates once.
+struct PictureColumns {
+    std::uint64_t x1Bits = 0;
+    std::uint64_t dxBits = 0;
+    std::int32_t width = 0;  // 0: nothing computed
+    std::int32_t safeCount = 0;
+    std::int32_t capacity = 0;
+    // x[0..safeCount) are the safe samples in column order, x[safeCount..width)
+    // the others; col[k] is the column of x[k].
+    double* x = nullptr;
+    std::int32_t* col = nullptr;
+
+    PictureColumns() = default;
+    PictureColumns(const PictureColumns&) = delete;
+    PictureColumns& operator=(const PictureColumns&) = delete;
+    ~PictureColumns() {
+        std::free(x);
+        std::free(col);
+    }
+};
+
+std::uint64_t Bits(double v) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
+// The columns for x1, dx and width (width > 0, and |x1| + width * |dx| within
+// kRunningXLimit, so that the double sums are the exact path's); null when
+// there is no memory for them.
+const PictureColumns* ColumnsOf(double x1, double dx, std::int32_t width) {
+    thread_local PictureColumns columns;
+    if (columns.width == width && columns.x1Bits == Bits(x1) && columns.dxBits == Bits(dx)) {
+        return &columns;
+    }
+    columns.width = 0;
+    if (width > columns.capacity) {
+        std::free(columns.x);
+        std::free(columns.col);
+        // With room for whole-vector loads past the end (zeros there).
+        const std::size_t n = static_cast<std::size_t>(width) + kQueueSlack;
+        columns.x = static_cast<double*>(std::calloc(n, sizeof(double)));
+        columns.col = static_cast<std::int32_t*>(std::calloc(n, sizeof(std::int32_t)));
+        columns.capacity = width;
+        if (columns.x == nullptr || columns.col == nullptr) {
+            std::free(columns.x);
+            std::free(columns.col);
+            columns.x = nullptr;
+            columns.col = nullptr;
+            columns.capacity = 0;
+            return nullptr;
+        }
+    }
+    std::int32_t safe = 0;
+    std::int32_t other = width;
+    double x = x1;
+    for (std::int32_t k = 0; k < width; ++k) {
+        const std::int32_t slot = SafeComponent(x) ? safe++ : --other;
+        columns.x[slot] = x;
+        columns.col[slot] = k;
+        x = x + dx;
+    }
+    columns.x1Bits = Bits(x1);
+    columns.dxBits = Bits(dx);
+    columns.width = width;
+    columns.safeCount = safe;
+    return &columns;
+}
+
+}  // namespace
+
 bool BeginRow(PixelQueue& queue, std::uint32_t* out, std::int32_t width, double x1, double dx,
               double y, std::uint32_t limit, bool shortcuts) {
     if (width <= 0) {
@@ -203,58 +283,29 @@ bool BeginRow(PixelQueue& queue, std::uint32_t* out, std::int32_t width, double 
         ExactRow(out, width, x1, dx, y, limit);
         return false;
     }
-    if (y != 0.0 && ay < kAxisMinimum) {
-        // Every pixel of the row is near the real axis: guarded one by one.
-        double x = x1;
-        for (std::int32_t k = 0; k < width; ++k) {
-            out[k] = UnsafePixel(x, y, limit, shortcuts);
-            x = x + dx;
-        }
+    const PictureColumns* columns = ColumnsOf(x1, dx, width);
+    if (columns == nullptr) {
+        ExactRow(out, width, x1, dx, y, limit);
         return false;
     }
+    // Near the real axis every pixel of the row is guarded one by one;
+    // otherwise only those whose x is not safe.
+    const bool nearAxis = y != 0.0 && ay < kAxisMinimum;
+    for (std::int32_t k = nearAxis ? 0 : columns->safeCount; k < width; ++k) {
+        out[columns->col[k]] = UnsafePixel(columns->x[k], y, limit, shortcuts);
+    }
+    if (nearAxis) {
+        return false;
+    }
+    queue.x = columns->x;
+    queue.col = columns->col;
     queue.head = 0;
-    queue.tail = 0;
+    queue.tail = columns->safeCount;
     queue.out = out;
-    queue.width = width;
-    queue.dx = dx;
     queue.y = y;
     queue.limit = limit;
     queue.shortcuts = shortcuts;
-    queue.nextColumn = 0;
-    queue.runningX = x1;
-    return true;
-}
-
-std::int32_t FillQueue(PixelQueue& queue) {
-    const std::int32_t pending = queue.tail - queue.head;
-    if (queue.head > 0 && pending > 0) {
-        std::memmove(queue.x, queue.x + queue.head,
-                     sizeof(double) * static_cast<std::size_t>(pending));
-        std::memmove(queue.col, queue.col + queue.head,
-                     sizeof(std::int32_t) * static_cast<std::size_t>(pending));
-    }
-    queue.head = 0;
-    queue.tail = pending;
-    double x = queue.runningX;
-    std::int32_t k = queue.nextColumn;
-    while (k < queue.width && queue.tail < PixelQueue::kCapacity) {
-        if (SafeComponent(x)) {
-            queue.x[queue.tail] = x;
-            queue.col[queue.tail] = k;
-            ++queue.tail;
-        } else {
-            queue.out[k] = UnsafePixel(x, queue.y, queue.limit, queue.shortcuts);
-        }
-        x = x + queue.dx;
-        ++k;
-    }
-    queue.runningX = x;
-    queue.nextColumn = k;
-    return queue.tail;
-}
-
-bool RowExhausted(const PixelQueue& queue) {
-    return queue.nextColumn >= queue.width;
+    return queue.tail > 0;
 }
 
 }  // namespace fastpath

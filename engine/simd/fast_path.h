@@ -28,7 +28,10 @@
 //    overflow when |x1| + width * |dx| <= 2^1022: every rounding enlarges a
 //    magnitude by at most a factor 1 + 2^-53, and 2^31 of them by less than
 //    1 + 2^-21. Rows that fail this bound, and rows with a non-finite x1, dx or
-//    y, go to the exact path whole (ExactRow).
+//    y, go to the exact path whole (ExactRow). Every row starts again from x1
+//    and adds the same dx, so x_0, x_1, ... are the same doubles in every row
+//    of a picture: they are formed once (with which of them are safe, 3 below)
+//    and every row reads them.
 // 3. A pixel is "safe" when 2^-458 <= |cr| < 2^510 and either ci = 0 or
 //    2^-458 <= |ci| < 2^510. For a safe pixel every stored zr and zi is 0 or
 //    at least 2^-511 in magnitude, so every square and product of nonzero
@@ -64,23 +67,36 @@
 //    n = it - start steps; it stops at the first n with zr^2 + zi^2 > 4 or at
 //    n = limit, and the count is n either way (limit tested first gives the
 //    same n). Limits 0 and 1 give 1 everywhere without iterating.
+// 6. Where the test is made (AVX2): each z is tested at the top of the step
+//    that follows it, with the squares that step uses, so only z is carried
+//    from one step to the next. A lane starts at z_1, its first step made when
+//    it is filled (so z_0 = c is never tested, as on the exact path), and
+//    counts from one step before that. A lane whose z_n escapes is stepped
+//    once more before it is finished with the count n and refilled; that last
+//    value (perhaps infinite or NaN) is discarded. A lane that has made
+//    "limit" steps is finished before z_limit would be tested. Every tested z
+//    is finite (the first step from a safe c, or a step from a z that passed
+//    its test), so its sum is a number or +infinity, never NaN, and the
+//    maximum of point 4 still holds.
 //
 // The periodicity shortcut
 // ------------------------
 // For a safe pixel the stored pair (zr, zi) is the whole state of the orbit
 // (c is fixed), and by 3 the fast step is a function of it. If the pair at a
-// later step equals bit for bit a pair the orbit had at an earlier step, and
-// every test up to the later step did not escape, the orbit repeats that
-// stretch forever: every later value is one that has already been tested
-// (or, when the earlier one is z0 = c, which is never tested, the later copy of
-// it was), so it never escapes and the count is the limit. The kernels store a
-// pair at growing intervals (Brent's scheme: the distance grows after each
-// store, so a cycle of any length is found once the stored pair lies on it)
-// and compare it with the current pair; a freshly started pixel stores a NaN
-// pattern, which no finite pair equals, until its first store. The SIMD kernels
-// store and compare every few iterations only (at the ends of short blocks),
-// which finds the same repeats a little later, and grow the distance by half
-// instead of doubling it, which finds them sooner after the orbit has settled.
+// later step n equals bit for bit a pair the orbit had at an earlier step m,
+// and the tests of z_1 .. z_(n-1) did not escape, the orbit repeats z_m ..
+// z_(n-1) forever: every later value is one that has already been tested (the
+// stored pair is never z_0 = c, which is never tested: the first store comes
+// kFirstSaveInterval steps after a start), so it never escapes and the count
+// is the limit. The current pair itself need not be tested yet (6 above). The
+// kernels store a pair at growing intervals (Brent's scheme: the distance
+// grows after each store, so a cycle of any length is found once the stored
+// pair lies on it) and compare it with the current pair; a freshly started
+// pixel stores a NaN pattern, which no finite pair equals, until its first
+// store. The SIMD kernels store and compare every few iterations only (at the
+// ends of short blocks), which finds the same repeats a little later, and grow
+// the distance by half instead of doubling it, which finds them sooner after
+// the orbit has settled.
 //
 // The attracting-cycle proof
 // --------------------------
@@ -111,7 +127,7 @@
 //   Every bound is computed in double from non-negative terms and then
 //   enlarged by the factor 1 + 2^-40, far more than the few roundings in it.
 // The orbit point the chain starts from is the fast path's pair, which is the
-// exact path's (3 above); the chain's centres are the double orbit from it,
+// exact path's (3 above) and need not have been tested yet: (c) bounds it too; the chain's centres are the double orbit from it,
 // computed in double like any other numbers. Pass 1 only chooses P (the first
 // step at which the orbit comes back within kNearReturn of its start) and the
 // radius r_0 (from a first-order estimate of the chain, see NeverEscapes), and
@@ -131,6 +147,10 @@ inline constexpr double kAxisMinimum = 0x1p-458;    // nonzero |cr|, |ci| at lea
 inline constexpr double kTinyComponent = 0x1p-511;  // a square below 2^-1022 below this
 inline constexpr double kRunningXLimit = 0x1p1022;  // bound of |x1| + width * |dx|
 
+// Entries of a PixelQueue's arrays that can be read past its end (with
+// whatever values), so that a kernel can load a whole vector of samples.
+inline constexpr std::int32_t kQueueSlack = 8;
+
 // Brent's scheme: the first store happens this many iterations after a pixel
 // starts; the distance then grows by half after each store, up to
 // kMaxSaveInterval.
@@ -143,41 +163,31 @@ inline constexpr double kNearReturn = 0x1p-12;
 // The longest cycle the proof looks for, in steps.
 inline constexpr std::uint32_t kMaxProofPeriod = 1024;
 
-// The safe pixels of one row, in column order, for the kernels to take in
-// turn; pixels that are not safe are computed by FillQueue as it passes them.
-// Plain data: set up by BeginRow, refilled by FillQueue, read by the kernels.
+// The safe pixels of one row, for the kernels to take in turn. The samples
+// and their columns belong to the picture (see ColumnsOf in fallback.cpp):
+// every row reads the same ones. Plain data: set up by BeginRow, read by the
+// kernels.
 struct PixelQueue {
-    static constexpr std::int32_t kCapacity = 512;
-    // The pending pixels are x[head..tail) at columns col[head..tail).
-    alignas(64) double x[kCapacity];
-    alignas(64) std::int32_t col[kCapacity];
+    // The pending pixels are x[head..tail) at columns col[head..tail); both
+    // arrays can be read kQueueSlack entries past tail, for whole-vector loads.
+    const double* x;
+    const std::int32_t* col;
     std::int32_t head;
     std::int32_t tail;
     // The row.
     std::uint32_t* out;
-    std::int32_t width;
-    double dx;
     double y;
     std::uint32_t limit;
     bool shortcuts;
-    // The next column FillQueue looks at, and its running x.
-    std::int32_t nextColumn;
-    double runningX;
 };
 
 // Prepares a row. Returns true when the kernel is to iterate the queued safe
-// pixels; false when the row has been computed here already: limits 0 and 1,
-// non-finite x1, dx or y, a running x that might leave the double range,
-// |y| >= 2^510 (exact path) or 0 < |y| < 2^-458 (IterateGuarded per pixel).
+// pixels; the row's other pixels have been computed here already. Returns
+// false when the whole row has been computed here: limits 0 and 1, non-finite
+// x1, dx or y, a running x that might leave the double range, |y| >= 2^510
+// (exact path) or 0 < |y| < 2^-458 (IterateGuarded per pixel).
 bool BeginRow(PixelQueue& queue, std::uint32_t* out, std::int32_t width, double x1, double dx,
               double y, std::uint32_t limit, bool shortcuts);
-
-// Moves the pending pixels to the front and appends safe pixels until the
-// queue is full or the row is exhausted. Returns the number pending.
-std::int32_t FillQueue(PixelQueue& queue);
-
-// True when FillQueue has passed every column of the row.
-bool RowExhausted(const PixelQueue& queue);
 
 // The exact path for a whole row and for one sample (cr is a running x that
 // lies in the double range).
@@ -193,7 +203,8 @@ std::uint32_t IterateGuarded(double cr, double ci, std::uint32_t limit, bool sho
 // True when the exact path's orbit of c continuing from (zr, zi) is shown never
 // to escape (the attracting-cycle proof above), looking for a cycle of at most
 // min(maxPeriod, kMaxProofPeriod) steps. False means only "not shown". Needs
-// finite |cr|, |ci| < 2^510 and a pair of the orbit that did not escape.
+// finite |cr|, |ci| < 2^510 and a pair of the orbit formed from z that did not
+// escape (the pair itself need not be tested yet).
 bool NeverEscapes(double cr, double ci, double zr, double zi, std::uint32_t maxPeriod);
 
 // The kernels, one per instruction set. "shortcuts" enables the periodicity

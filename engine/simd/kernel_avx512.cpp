@@ -41,9 +41,6 @@ inline __attribute__((always_inline)) void Refill(PixelQueue& queue, Lanes& lane
                                                   __m512d& zr2, __m512d& zi2, __m512d& cr,
                                                   __m512d& ci) {
     const int want = __builtin_popcount(free);
-    if (queue.tail - queue.head < want && !fastpath::RowExhausted(queue)) {
-        fastpath::FillQueue(queue);
-    }
     const int avail = queue.tail - queue.head;
     __mmask8 take = free;
     if (avail < want) {

@@ -74,11 +74,8 @@ void RowGeneric(std::uint32_t* out, std::int32_t width, double x1, double dx, do
     if (!BeginRow(queue, out, width, x1, dx, y, limit, shortcuts)) {
         return;
     }
-    while (FillQueue(queue) > 0) {
-        for (std::int32_t i = queue.head; i < queue.tail; ++i) {
-            out[queue.col[i]] = IterateSafe(queue.x[i], y, limit, shortcuts);
-        }
-        queue.head = queue.tail;
+    for (std::int32_t i = queue.head; i < queue.tail; ++i) {
+        out[queue.col[i]] = IterateSafe(queue.x[i], y, limit, shortcuts);
     }
 }
 

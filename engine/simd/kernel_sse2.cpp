@@ -126,9 +126,6 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                 continue;
             }
             const int l = j * kW + b;
-            if (queue.head == queue.tail && !fastpath::RowExhausted(queue)) {
-                fastpath::FillQueue(queue);
-            }
             if (queue.head < queue.tail) {
                 cr[l] = queue.x[queue.head];
                 ci[l] = queue.y;

@@ -170,6 +170,36 @@ TEST_P(KernelTest, MatchesTheExactPathForSmallLimitsOddWidthsAndMirroredRegions)
     std::printf("%zu pixels compared\n", pixels);
 }
 
+TEST_P(KernelTest, RowsOfDifferentPicturesMayComeInAnyOrder) {
+    // A picture's column samples are formed once and kept for its next rows:
+    // rows of pictures that share x1 but not dx or width, or share dx and
+    // width but not x1, come in turn here, and each must use its own samples
+    // and write nothing past its end.
+    struct Columns {
+        double x1;
+        double dx;
+        std::int32_t width;
+    };
+    // Each differs from the one before in one of x1, dx and width; one has a
+    // column whose sample is too small for the fast path.
+    const Columns pictures[] = {{-2.0, 0.125, 30},  {-2.0, 0.0625, 30},    {-2.0, 0.0625, 9},
+                                {-1.5, 0.0625, 9}, {0x1p-470, 0.125, 40}, {-2.0, 0.125, 30}};
+    for (int round = 0; round < 2; ++round) {
+        for (const Columns& c : pictures) {
+            for (double y : {-0.5, 0.0, 0x1p-500, 0.75}) {
+                std::vector<std::uint32_t> exact(static_cast<std::size_t>(c.width));
+                std::vector<std::uint32_t> fast(exact.size() + 1, 0xDEADu);
+                ComputeRowExact(exact.data(), c.width, c.x1, c.dx, y, 400);
+                info_->kernel(fast.data(), c.width, c.x1, c.dx, y, 400);
+                EXPECT_EQ(fast.back(), 0xDEADu) << "written past the row";
+                fast.pop_back();
+                EXPECT_EQ(fast, exact) << "x1 " << c.x1 << " dx " << c.dx << " width " << c.width
+                                       << " y " << y;
+            }
+        }
+    }
+}
+
 TEST_P(KernelTest, MatchesTheExactPathAtTheEdgesOfTheDoubleRange) {
     std::size_t pixels = 0;
     // Huge samples: squares beyond the double range, samples at and beyond
