@@ -2,7 +2,10 @@
 // through the dialog hook, the disk's failures made by the fault seam: a
 // failed save leaves an existing file exactly as it was and no temporary file
 // behind, and says nothing; a good one writes the view's picture.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -256,9 +259,9 @@ TEST_F(SaveImageTest, AsAnOrdinaryUserAFileOnlyTheUserMayNotWriteIsKept) {
     EXPECT_EQ(Listing(folder_), both);
 }
 
-TEST_F(SaveImageTest, AsRootAFileOfAnotherUserKeepsItsOwnerGroupAndMode) {
+TEST_F(SaveImageTest, AsRootAFileOfAnotherUserKeepsItsOwnerAndAnImmutableOneIsKept) {
     if (::geteuid() != 0) {
-        GTEST_SKIP() << "only root gives a file to another user";
+        GTEST_SKIP() << "only root gives a file to another user or makes one immutable";
     }
     const fs::path target = folder_ / "theirs.bmp";
     WriteFile(target, "old");
@@ -271,6 +274,27 @@ TEST_F(SaveImageTest, AsRootAFileOfAnotherUserKeepsItsOwnerGroupAndMode) {
     EXPECT_EQ(info.st_uid, 65534u);
     EXPECT_EQ(info.st_gid, 65534u);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    // Root may not write an immutable file either (where the file system
+    // has the flag).
+    const fs::path fixed = folder_ / "immutable.bmp";
+    WriteFile(fixed, "old");
+    const int fd = ::open(fixed.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (immutable) {
+        flags |= FS_IMMUTABLE_FL;
+        immutable = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (immutable) {
+        Save(fixed);
+        EXPECT_EQ(ReadFile(fixed), "old");
+        EXPECT_EQ(Listing(folder_), (std::set<std::string>{"theirs.bmp", "immutable.bmp"}));
+        flags &= ~FS_IMMUTABLE_FL;
+        EXPECT_EQ(::ioctl(fd, FS_IOC_SETFLAGS, &flags), 0);
+    }
+    ::close(fd);
 }
 
 TEST_F(SaveImageTest, ReplacingKeepsTheLinkAndThePermissionsAndCancelWritesNothing) {
