@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <regex>
 #include <string>
 
 #include "engine/fractal_engine.h"
@@ -48,17 +47,15 @@ void CheckShown(double value) {
     }
 }
 
-// The corner reading as documented, by other means: a regular expression
-// finds the longest decimal prefix, and strtod converts it (correctly
-// rounded in glibc, +-infinity beyond the doubles).
+// The corner reading as documented, by other means: strtod on the text cut
+// at the first character that cannot belong to a decimal number, so that it
+// sees no "nan", "inf" or hexadecimal form; it takes the longest decimal
+// prefix of what is left (correctly rounded in glibc, +-infinity beyond the
+// doubles).
 double ReferenceCorner(const std::string& text) {
-    static const std::regex kNumber(
-        R"(^[ \t\n\v\f\r]*([+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?))");
-    std::smatch match;
-    if (!std::regex_search(text, match, kNumber)) {
-        return 0.0;
-    }
-    return std::strtod(match[1].str().c_str(), nullptr);
+    const std::size_t first = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+    const std::size_t last = std::min(text.find_first_not_of("0123456789+-.eE", first), text.size());
+    return std::strtod(text.substr(first, last - first).c_str(), nullptr);
 }
 
 // The unsigned reading as documented, through strtoull: white space, then a
