@@ -27,7 +27,8 @@ public:
     void ShowIterationLimit(std::uint32_t limit);
 
     // The corners as the fields hold them: a field whose text is still the one
-    // shown gives back the double it showed; an edited one is read with strtod.
+    // shown gives back the double it showed; an edited one is read with
+    // ParseDouble (decimal numbers only: "nan" or "inf" reads as 0).
     Region ReadRegion() const;
     // The Iterations field as an unsigned number; 0 for text that is not one.
     std::uint32_t ReadIterationLimit() const;

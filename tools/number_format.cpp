@@ -2,10 +2,25 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// White space as the "C" locale's isspace has it.
+const char* SkipSpace(const char* text) {
+    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' ||
+           *text == '\r') {
+        ++text;
+    }
+    return text;
+}
 
 // An unsigned integer in base 10^9, least significant limb first. The largest
 // value it holds is m * 5^1074 (m < 2^53), about 767 decimal digits, for the
@@ -347,9 +362,59 @@ double ParseDouble(const char* text) {
     if (text == nullptr) {
         return 0.0;
     }
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    return end == text ? 0.0 : value;
+    const char* p = SkipSpace(text);
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') {
+        ++p;
+    }
+    // The mantissa: digits with at most one point, and at least one digit.
+    // lead is the power of ten of its first non-zero digit (any value when
+    // every digit is 0).
+    const char* const begin = p;
+    int integerDigits = 0;
+    for (; IsDigit(*p); ++p) {
+        ++integerDigits;
+    }
+    int fractionDigits = 0;
+    if (*p == '.') {
+        for (++p; IsDigit(*p); ++p) {
+            ++fractionDigits;
+        }
+    }
+    if (integerDigits + fractionDigits == 0) {
+        return 0.0;
+    }
+    long lead = integerDigits - 1;
+    for (const char* digit = begin; digit != p && (*digit == '0' || *digit == '.'); ++digit) {
+        lead -= *digit == '0' ? 1 : 0;
+    }
+    // The exponent counts only with at least one digit: "1e" and "1e+" are 1.
+    const char* end = p;
+    long exponent = 0;
+    if (*p == 'e' || *p == 'E') {
+        const char* q = p + 1;
+        const bool negativeExponent = *q == '-';
+        if (*q == '+' || *q == '-') {
+            ++q;
+        }
+        if (IsDigit(*q)) {
+            for (; IsDigit(*q); ++q) {
+                // Saturated far beyond any double's range.
+                exponent = std::min(exponent * 10 + (*q - '0'), 100000L);
+            }
+            exponent = negativeExponent ? -exponent : exponent;
+            end = q;
+        }
+    }
+    double magnitude = 0.0;
+    const auto [stop, error] = std::from_chars(begin, end, magnitude, std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+        // Beyond the doubles: infinity above, zero below, as strtod gives.
+        magnitude = lead + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    } else if (error != std::errc() || stop != end) {
+        return 0.0;  // not reached: the prefix is one from_chars reads whole
+    }
+    return negative ? -magnitude : magnitude;
 }
 
 std::uint32_t ParseUnsigned(const char* text, bool* translated) {
@@ -359,10 +424,7 @@ std::uint32_t ParseUnsigned(const char* text, bool* translated) {
     if (text == nullptr) {
         return 0;
     }
-    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' ||
-           *text == '\r') {
-        ++text;
-    }
+    text = SkipSpace(text);
     if (*text < '0' || *text > '9') {
         return 0;
     }

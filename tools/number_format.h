@@ -1,8 +1,8 @@
 // Number texts of the user interface, the same on every C runtime: the corner
 // fields ("%1.16lf", "%1.18lf"), the progress percentage ("%3.1f%%") and a
 // short form that reads back to the same double ("%.17g"), all from one
-// formatter of our own; and the reading of those fields (strtod, and the
-// unsigned reading of a dialog's integer field).
+// formatter of our own; and the reading of those fields (decimal numbers
+// only, and the unsigned reading of a dialog's integer field).
 //
 // Rounding of the fixed-point texts: the value is first taken to its decimal
 // form of 17 significant digits, correctly rounded from the exact binary value
@@ -51,9 +51,14 @@ std::size_t FormatCorner(double value, int decimals, char* buffer, std::size_t s
 // "%3.1f%%": the percentage of the progress window.
 std::size_t FormatPercent(double percent, char* buffer, std::size_t size);
 
-// strtod under the "C" numeric locale: leading white space skipped, the
-// longest prefix that forms a number converted (decimal, exponent, hex,
-// "inf", "nan"); text without such a prefix, or a null pointer, gives 0.0.
+// A corner field's number, the same on every C runtime: white space, an
+// optional sign, decimal digits with an optional point (at least one digit),
+// and an optional exponent ('e' or 'E', an optional sign, at least one digit);
+// the longest prefix of that form is converted with correct rounding (to
+// +-infinity beyond the largest double, to +-0 below the smallest). Text
+// without such a prefix ("nan", "inf", a lone sign, "."), or a null pointer,
+// gives 0.0; "0x1p-1" reads as its leading 0. Nothing past the terminator is
+// read.
 double ParseDouble(const char* text);
 
 // The unsigned reading of a dialog's integer field: leading white space is

@@ -46,25 +46,27 @@ bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
 }
 
 enum class Target {
-    Missing,     // no file of that name
-    Found,       // an existing file, its path resolved
-    Unopenable,  // there, but it could not be opened to resolve its path
+    Missing,   // no file of that name
+    Writable,  // an existing file this process may write, its path resolved
+    Denied,    // there, but not to be written (or not to be looked at)
 };
 
-// The file a path names, a symbolic link followed; the path itself when it
-// names no file, or a file that cannot be opened (a write-only file on a
-// platform that needs read access to open it): that one still counts as
-// existing, so that its permissions are kept.
+// Asks whether the file a path names may be written, by opening it for
+// writing without changing it: the platform answers for its permission bits
+// and access control list, a read-only mount, an immutable file, a file
+// another process holds. A symbolic link is followed, and the file's own path
+// is returned; the path itself when it names no file.
 std::string ResolveTarget(const char* path, Target& kind) {
-    File existing(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    File existing(CreateFileA(path, GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!existing.IsOpen()) {
         const DWORD error = GetLastError();
         kind = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Target::Missing
-                                                                               : Target::Unopenable;
+                                                                               : Target::Denied;
         return path;
     }
-    kind = Target::Found;
+    kind = Target::Writable;
     char resolved[4 * MAX_PATH];
     const DWORD n = GetFinalPathNameByHandleA(existing.get(), resolved, sizeof(resolved), 0);
     if (n == 0 || n >= sizeof(resolved)) {
@@ -120,7 +122,10 @@ bool ReplaceFileContents(const char* path, std::span<const std::uint8_t> bytes) 
     }
     Target kind = Target::Missing;
     const std::string target = ResolveTarget(path, kind);
-    const bool exists = kind != Target::Missing;
+    if (kind == Target::Denied) {
+        return false;  // before any file is made: nothing to clean up
+    }
+    const bool exists = kind == Target::Writable;
     std::string temporary;
     File file(CreateTemporary(FolderOf(target), temporary));
     if (!file.IsOpen()) {
@@ -129,15 +134,13 @@ bool ReplaceFileContents(const char* path, std::span<const std::uint8_t> bytes) 
     bool ok = WriteAll(file.get(), bytes);
     ok = file.Close() && ok;
     if (ok && exists) {
-        // ReplaceFileA keeps the replaced file's attributes and permissions.
+        // ReplaceFileA keeps the replaced file's attributes, permissions and
+        // (where it may) its owner, and refuses a file it may not write.
         ok = ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
-        // A target that could not be opened may not be there after all: it
-        // is then moved in, but never over a file that appeared meanwhile.
-        if (!ok && kind == Target::Unopenable && GetLastError() == ERROR_FILE_NOT_FOUND) {
-            ok = MoveFileExA(temporary.c_str(), target.c_str(), 0) != FALSE;
-        }
     } else if (ok) {
+        // A file that appeared meanwhile is replaced only if it may be
+        // written (MoveFileExA refuses a read-only one).
         ok = MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     }
     if (!ok) {

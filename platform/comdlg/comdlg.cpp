@@ -12,7 +12,10 @@
 // Filters: each pair becomes a Qt name filter; "*.*" means every file, as on
 // Windows, and so does an entry without a pattern. The default extension is
 // appended to a name given without one. Left out: see platform/win32/comdlg.h.
-// Qt's dialogs keep their own history in Qt's settings file (QtProject.conf).
+// Qt's dialogs would keep their history, last folder and custom colours in
+// the user's Qt settings file (QtProject.conf) and read them back; the program
+// keeps no settings, so the boxes get settings that are always empty and are
+// never written (see KeepNoSettings).
 #include <QApplication>
 #include <QColor>
 #include <QColorDialog>
@@ -20,6 +23,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QScreen>
+#include <QSettings>
 #include <QStringList>
 #include <QWidget>
 #include <QWindow>
@@ -168,6 +172,21 @@ bool HaveWidgets() {
 // time: a kept one has its file list and its name's completions ready at
 // once, and in a long run of saves with one a typed name was once not taken,
 // which fresh boxes never showed.)
+// Qt's boxes take their settings from the user's and the system's Qt
+// settings files and write the user's when they go. Both scopes are pointed
+// at a path that is no folder: Qt reads nothing there and cannot make the
+// folder to write into, so no file is read or written. Done before the first
+// box, since Qt keeps a settings object's file once it is made.
+void KeepNoSettings() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+            for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+                QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+        }
+    });
+}
+
 QColorDialog* keptColorBox = nullptr;
 bool keptColorBoxInUse = false;
 
@@ -177,6 +196,7 @@ void DropKeptColorBox() {
 }
 
 platform::SaveFileDialogAnswer RunFileDialog(const platform::SaveFileDialogRequest& request) {
+    KeepNoSettings();
     QFileDialog box(nullptr,
                     request.title.empty() ? QStringLiteral("Save As") : FromPath(request.title));
     box.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -232,6 +252,7 @@ COLORREF ColorOf(const QColor& color) {
 }
 
 platform::ColorDialogAnswer RunColorDialog(const platform::ColorDialogRequest& request) {
+    KeepNoSettings();
     const int customSlots = std::min<int>(QColorDialog::customCount(), 16);
     for (int i = 0; i < customSlots; ++i)
         QColorDialog::setCustomColor(i, QColorOf(request.customColors[i]));

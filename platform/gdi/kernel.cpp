@@ -8,7 +8,9 @@
 // MOVEFILE_COPY_ALLOWED across file systems and MOVEFILE_DELAY_UNTIL_REBOOT,
 // heaps other than the process heap, and HEAP_GENERATE_EXCEPTIONS (failures
 // return null: nothing throws across the API). Unlike Windows, DeleteFileA
-// removes a file that has the read-only attribute.
+// removes a file that has the read-only attribute; ReplaceFileA and
+// MoveFileExA refuse to replace a file this process may not write, as Windows
+// refuses a read-only one.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -124,6 +126,16 @@ int DescriptorOf(HANDLE handle) {
     std::lock_guard<std::mutex> guard(files.lock);
     const auto it = files.descriptors.find(reinterpret_cast<std::uintptr_t>(handle));
     return it == files.descriptors.end() ? -1 : it->second;
+}
+
+// Whether this process may write an existing file, as the kernel would
+// decide an open for writing: permission bits and ACL for the effective
+// user, a read-only mount, an immutable file. Windows refuses to replace a
+// read-only file; so does this layer.
+bool MayWrite(const char* path) {
+    if (::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0)
+        return true;
+    return errno != EACCES && errno != EPERM && errno != EROFS && errno != ETXTBSY;
 }
 
 void SyncDirectoryOf(const char* path) {
@@ -261,16 +273,21 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         return INVALID_HANDLE_VALUE;
     }
     const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+    // Opened without blocking: a FIFO would otherwise wait for its other end
+    // for ever (one without a reader fails for writing). Regular files are
+    // not affected; the flag is cleared again for the writes.
     int fd;
     do {
-        fd = ::open(lpFileName, flags, mode);
+        fd = ::open(lpFileName, flags | O_NONBLOCK, mode);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         lastError = ErrorOfErrno(errno, lpFileName);
         return INVALID_HANDLE_VALUE;
     }
+    const int status = ::fcntl(fd, F_GETFL);
     struct stat after;
-    if (::fstat(fd, &after) != 0 || S_ISDIR(after.st_mode)) {
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0 || ::fstat(fd, &after) != 0 ||
+        S_ISDIR(after.st_mode)) {
         ::close(fd);
         lastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
@@ -416,6 +433,12 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
             (dwFlags & MOVEFILE_REPLACE_EXISTING) != 0 ? ERROR_ACCESS_DENIED : ERROR_ALREADY_EXISTS;
         return FALSE;
     }
+    if (targetExists && S_ISREG(target.st_mode) && (dwFlags & MOVEFILE_REPLACE_EXISTING) != 0 &&
+        !(source.st_dev == target.st_dev && source.st_ino == target.st_ino) &&
+        !MayWrite(lpNewFileName)) {
+        lastError = ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
     if ((dwFlags & MOVEFILE_WRITE_THROUGH) != 0 && S_ISREG(source.st_mode)) {
         // The data reach the disk before the new name does.
         const int fd = ::open(lpExistingFileName, O_RDONLY | O_CLOEXEC);
@@ -448,8 +471,11 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 }
 
 // Replaces a file by another as Windows does: the replacement takes the
-// replaced file's name and keeps its permission bits (what Windows keeps of
-// the attributes and ACL). The replaced file must exist; no backup is made.
+// replaced file's name, its permission bits (what Windows keeps of the
+// attributes and ACL) and, where this process may give them, its owner and
+// group. A replaced file this process may not write is refused with
+// ERROR_ACCESS_DENIED and both files stay. The replaced file must exist; no
+// backup is made.
 BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName,
                          LPCSTR lpBackupFileName, DWORD dwReplaceFlags, LPVOID lpExclude,
                          LPVOID lpReserved) {
@@ -466,6 +492,16 @@ BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName
         lastError = ERROR_FILE_NOT_FOUND;
         return FALSE;
     }
+    if (!MayWrite(lpReplacedFileName)) {
+        lastError = ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
+    // Owner before mode: a change of owner clears the set-id bits. Only a
+    // privileged process may give a file away; another may still give it the
+    // group, when it is one of its own.
+    const bool owned = ::chown(lpReplacementFileName, replaced.st_uid, replaced.st_gid) == 0 ||
+                       ::chown(lpReplacementFileName, static_cast<uid_t>(-1), replaced.st_gid) == 0;
+    (void)owned;  // otherwise the file stays this process's own
     if (::chmod(lpReplacementFileName, replaced.st_mode & 07777) != 0) {
         lastError = ErrorOfErrno(errno, lpReplacementFileName);
         return FALSE;

@@ -3,11 +3,16 @@
 # keys, writes a BMP of the view's size whose pixels are exactly the picture
 # computed for the view's Region (the view is first checked against the
 # computed picture, then the file against the view); then F1 opens About and
-# Escape closes it.
+# Escape closes it. The program keeps no settings: with its home and XDG
+# folders in an empty folder, that folder is still empty after the run (but
+# for fontconfig's cache, which the font library writes itself).
 # Usage: save_image.sh ZEMBRIX VIEW_MATCHES
 . "$(dirname "$0")/lib.sh"
 start_display openbox
-start_app "$1"
+home=$e2e_work/home
+mkdir "$home"
+HOME=$home XDG_CONFIG_HOME=$home XDG_CACHE_HOME=$home XDG_DATA_HOME=$home XDG_STATE_HOME=$home \
+  start_app "$1"
 frame=$window
 # Under the window manager the frame's outer edge, caption included, is at the
 # screen's corner: its client area lies below and right of it.
@@ -51,4 +56,7 @@ echo "Escape closed About"
 
 xdotool key alt+F4
 expect_exit 0
+written=$(cd "$home" && find . -mindepth 1 ! -path ./fontconfig ! -path './fontconfig/*')
+[ -z "$written" ] || fail "the run wrote into its home: $written"
+echo "nothing written into the home folder (left out: $(cd "$home" && ls -d fontconfig 2> /dev/null || echo nothing))"
 echo "PASS"

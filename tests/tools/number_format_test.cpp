@@ -174,12 +174,30 @@ TEST(NumberFormatTest, CornersFallBackToTheShortFormWhenFixedWouldNotFit) {
     EXPECT_EQ(ParseDouble(wide), 5e240);
 }
 
-TEST(NumberFormatTest, ParsingFollowsStrtodAndTheUnsignedFieldRules) {
-    EXPECT_EQ(ParseDouble("1.5abc"), 1.5);
-    EXPECT_EQ(ParseDouble("  2e-3"), 0.002);
-    EXPECT_EQ(ParseDouble("1e999"), std::numeric_limits<double>::infinity());
-    for (const char* none : std::initializer_list<const char*>{"abc", "", "-", nullptr}) {
-        EXPECT_EQ(Bits(ParseDouble(none)), Bits(0.0));
+TEST(NumberFormatTest, CornersReadTheLongestDecimalPrefixOnlyAndIntegersTheUnsignedRules) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* text;
+        double value;
+    } rows[] = {
+        // Decimal and exponent notation, white space first, anything after.
+        {"1.5abc", 1.5}, {"  2e-3", 0.002}, {"  2e-3x", 0.002}, {"\t+.5", 0.5}, {"-7.", -7.0},
+        {"-0", -0.0}, {"1E+2", 100.0}, {"0.1", 0.1},
+        // An exponent without digits is not part of the number.
+        {"1e", 1.0}, {"1e+", 1.0}, {"2.5E-z", 2.5},
+        // No number: what strtod would take as one is not.
+        {"nan", 0.0}, {"-inf", 0.0}, {"infinity", 0.0}, {"-", 0.0}, {"+.", 0.0}, {".e5", 0.0},
+        {"abc", 0.0}, {"", 0.0}, {nullptr, 0.0},
+        // Hexadecimal is read up to its leading 0.
+        {"0x1p-1", 0.0}, {"-0x10", -0.0},
+        // Correct rounding, and strtod's answers beyond the doubles.
+        {"2.2250738585072011e-308", 2.2250738585072009e-308},
+        {"4.9406564584124654e-324", 4.9406564584124654e-324}, {"1e-400", 0.0}, {"-1e-400", -0.0},
+        {"1e999", inf}, {"-1e999", -inf}, {"1e99999999999999999999", inf},
+        {"0e99999999999999999999", 0.0}, {"0.0000000000000000000000000001e-290", 1e-318},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Bits(ParseDouble(row.text)), Bits(row.value)) << (row.text ? row.text : "null");
     }
     bool translated = false;
     EXPECT_EQ(ParseUnsigned("  500", &translated), 500u);

@@ -2,7 +2,10 @@
 // through the dialog hook, the disk's failures made by the fault seam: a
 // failed save leaves an existing file exactly as it was and no temporary file
 // behind, and says nothing; a good one writes the view's picture.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,8 +157,8 @@ TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
         {"no fault", {}, Written, Written},
         {"read-back buffer", {{FaultSite::HeapAlloc, 0}}, Unchanged, Unchanged},
         {"every create", {{FaultSite::FileCreate, 0}}, Unchanged, Unchanged},
-        // A target that cannot be opened to look at still keeps its mode.
-        {"the look at the target", {{FaultSite::FileCreate, 1}}, Written, Written},
+        // A target that cannot be opened for writing is not replaced.
+        {"the look at the target", {{FaultSite::FileCreate, 1}}, Unchanged, Unchanged},
         // The first create asks whether the target exists; the second makes
         // the temporary file, and without it the target is rewritten in place.
         {"temporary file", {{FaultSite::FileCreate, 2}}, Written, Unchanged},
@@ -206,26 +209,92 @@ TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
     }
 }
 
-TEST_F(SaveImageTest, AFolderThatTakesNoNewFile) {
+// Root may write any file: this runs as an ordinary user (ctest runs it so,
+// through as_ordinary_user.sh, when it runs as root).
+TEST_F(SaveImageTest, AsAnOrdinaryUserAFileOnlyTheUserMayNotWriteIsKept) {
     if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes into a read-only folder regardless of its mode";
+        GTEST_SKIP() << "root writes any file regardless of its mode";
     }
     const std::string expected = ExpectedFile();
     const fs::path writable = folder_ / "writable.bmp";
     const fs::path readOnly = folder_ / "read-only.bmp";
     WriteFile(writable, "old");
     WriteFile(readOnly, "old");
+    ASSERT_EQ(::chmod(writable.c_str(), 0604), 0);
     ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
-    ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
+    const auto mode = [](const fs::path& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0u;
+    };
+    const std::set<std::string> both = {"writable.bmp", "read-only.bmp"};
 
-    // A writable target is rewritten in place, the read-only one is kept, and
-    // no new name appears.
+    // In a folder the user may write: the write-protected file is left byte
+    // for byte, the writable one replaced, each with its mode, and no
+    // temporary file remains.
+    Save(readOnly);
+    EXPECT_EQ(ReadFile(readOnly), "old");
+    EXPECT_EQ(mode(readOnly), 0444u);
+    Save(writable);
+    EXPECT_EQ(ReadFile(writable), expected);
+    EXPECT_EQ(mode(writable), 0604u);
+    EXPECT_EQ(Listing(folder_), both);
+    // The layer answers as Windows does for a file it may not write.
+    const fs::path replacement = folder_ / "replacement";
+    WriteFile(replacement, "new");
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(ReplaceFileA(readOnly.c_str(), replacement.c_str(), nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadFile(readOnly), "old");
+    fs::remove(replacement);
+
+    // In a folder that takes no new file, the writable target is rewritten in
+    // place, the read-only one is kept, and no new name appears.
+    WriteFile(writable, "old");
+    ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
     Save(writable);
     EXPECT_EQ(ReadFile(writable), expected);
     Save(readOnly);
     EXPECT_EQ(ReadFile(readOnly), "old");
     Save(folder_ / "new.bmp");
-    EXPECT_EQ(Listing(folder_), (std::set<std::string>{"writable.bmp", "read-only.bmp"}));
+    EXPECT_EQ(Listing(folder_), both);
+}
+
+TEST_F(SaveImageTest, AsRootAFileOfAnotherUserKeepsItsOwnerAndAnImmutableOneIsKept) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root gives a file to another user or makes one immutable";
+    }
+    const fs::path target = folder_ / "theirs.bmp";
+    WriteFile(target, "old");
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    Save(target);
+    EXPECT_EQ(ReadFile(target), ExpectedFile());
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    // Root may not write an immutable file either (where the file system
+    // has the flag).
+    const fs::path fixed = folder_ / "immutable.bmp";
+    WriteFile(fixed, "old");
+    const int fd = ::open(fixed.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (immutable) {
+        flags |= FS_IMMUTABLE_FL;
+        immutable = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (immutable) {
+        Save(fixed);
+        EXPECT_EQ(ReadFile(fixed), "old");
+        EXPECT_EQ(Listing(folder_), (std::set<std::string>{"theirs.bmp", "immutable.bmp"}));
+        flags &= ~FS_IMMUTABLE_FL;
+        EXPECT_EQ(::ioctl(fd, FS_IOC_SETFLAGS, &flags), 0);
+    }
+    ::close(fd);
 }
 
 TEST_F(SaveImageTest, ReplacingKeepsTheLinkAndThePermissionsAndCancelWritesNothing) {

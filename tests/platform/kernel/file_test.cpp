@@ -1,6 +1,6 @@
 // Files: CreateFileA as the export uses it, WriteFile over partial and failing
 // writes, CloseHandle, DeleteFileA and MoveFileExA, and the failures a save
-// meets (no such folder, a folder that takes no files, a full disk).
+// meets (no such folder, a folder that takes no files, a full disk, a FIFO).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,6 +145,25 @@ TEST_F(FileTest, AFolderThatTakesNoFilesFailsTheCreate) {
         GTEST_SKIP() << readOnly << " took a new file: no read-only folder is available";
     }
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+TEST_F(FileTest, AFifoNeverBlocksTheOpen) {
+    const std::string fifo = Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Without a reader, an open for writing fails at once instead of waiting.
+    EXPECT_EQ(CreateFileA(fifo.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    const HANDLE reader =
+        CreateFileA(fifo.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    const HANDLE writer =
+        CreateFileA(fifo.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(writer, "x", 1, &written, nullptr));
+    EXPECT_EQ(written, 1u);
+    CloseHandle(writer);
+    CloseHandle(reader);
 }
 
 TEST_F(FileTest, InvalidAndClosedHandlesFail) {
