@@ -81,6 +81,7 @@ struct Window {
     QMargins frame;
     bool frameKnown = true;   // false: the window manager did not tell it yet
     bool mapPending = false;  // visible since its creation; shown at the next call that needs it
+    bool mappedOnce = false;  // the frame was checked at a first map
     std::vector<HWND> children;  // in Z order, first on top: creation order
     bool destroying = false;
     bool ncDestroyed = false;

@@ -170,15 +170,23 @@ void WaitUntilShown(HWND h) {
     }
     w->waitingForShow = false;
     if (IsTopLevel(*w) && w->widget) {
-        // The frame the window manager really drew: the window keeps the
-        // outer rectangle the program gave it, the client area changes.
+        // The frame the window manager really drew. At the first map the
+        // window keeps the outer rectangle the program gave it and the client
+        // area changes; later (a maximised window may lose its borders) the
+        // client area stays and the outer rectangle follows.
         std::optional<QMargins> m = MappedFrame(*w);
         if ((w = Find(h)) == nullptr) {
             return;
         }
+        bool first = !w->mappedOnce;
+        w->mappedOnce = true;
         if (m && (!w->frameKnown || *m != w->frame)) {
-            Reframe(*w, *m);
-            return;
+            if (first && w->showState == ShowState::Normal) {
+                Reframe(*w, *m);
+                return;
+            }
+            w->frame = *m;
+            w->frameKnown = true;
         }
     }
     if (w->widget && w->showState == ShowState::Normal) {

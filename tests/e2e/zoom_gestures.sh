@@ -1,5 +1,5 @@
 #!/bin/bash
-# End to end: mouse zoom on the real explorer. A click at the view's centre, a
+# End to end: mouse zoom on the real explorer (under $E2E_WM, if set). A click at the view's centre, a
 # drag and an Alt+release, each followed by a pixel comparison of the view with
 # the picture computed for the Region the gesture gives; during the drag the
 # view shows the picture with exactly the rubber band's outline XOR white, and
@@ -9,20 +9,22 @@
 start_display
 start_app "$1"
 matches=$2
-view_shows "$matches" 550 300 || fail "no start-up picture: $e2e_result"
+view_shows "$matches" "$frame_w" "$frame_h" || fail "no start-up picture: $e2e_result"
 # "view W x H at (X, Y) ..."
 read -r w h x y < <(echo "$e2e_result" | sed -E 's/^view ([0-9]+) x ([0-9]+) at \(([0-9]+), ([0-9]+)\).*/\1 \2 \3 \4/')
 [ -n "$y" ] || fail "no view geometry in: $e2e_result"
 echo "view $w x $h at ($x, $y)"
 
-# at VX VY: the view's client point on the screen (the frame is at 0, 0).
+# at VX VY: the view's client point on the screen.
+x=$((frame_x + x))
+y=$((frame_y + y))
 at() { xdotool mousemove $((x + $1)) $((y + $2)); }
 cx=$((w / 2))
 cy=$((h / 2))
 gestures=("$cx,$cy,$cx,$cy")
 at $cx $cy
 xdotool click 1
-view_shows "$matches" 550 300 "${gestures[@]}" || fail "click: $e2e_result"
+view_shows "$matches" "$frame_w" "$frame_h" "${gestures[@]}" || fail "click: $e2e_result"
 echo "click: $e2e_result"
 
 # The drag: the picture under the band is the one from before the press.
@@ -45,13 +47,13 @@ wait_for 100 band_is "$e2e_work/banded.ppm" ||
 echo "rubber band: exactly the outline XOR white"
 xdotool mouseup 1
 gestures+=("100,60,300,200")
-view_shows "$matches" 550 300 "${gestures[@]}" || fail "drag: $e2e_result"
+view_shows "$matches" "$frame_w" "$frame_h" "${gestures[@]}" || fail "drag: $e2e_result"
 echo "drag: $e2e_result"
 
 at 50 40
 xdotool mousedown 1 keydown alt mouseup 1 keyup alt
 gestures+=("alt:50,40,50,40")
-view_shows "$matches" 550 300 "${gestures[@]}" || fail "Alt+release: $e2e_result"
+view_shows "$matches" "$frame_w" "$frame_h" "${gestures[@]}" || fail "Alt+release: $e2e_result"
 echo "Alt+release: $e2e_result"
 
 xdotool key Escape key alt+F4
