@@ -191,6 +191,45 @@ QWidget* BoxOver(const Window& disabled) {
     return nullptr;
 }
 
+void Identify(xcb_connection_t* c, xcb_window_t native) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, native, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        sizeof kWmClass, kWmClass);
+    xcb_atom_t utf8 = Atom(c, "UTF8_STRING");
+    for (const char* name : {"_KDE_NET_WM_DESKTOP_FILE", "_GTK_APPLICATION_ID"}) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, native, Atom(c, name), utf8, 8,
+                            static_cast<uint32_t>(std::strlen(kDesktopId)), kDesktopId);
+    }
+}
+
+// A file or colour box of Qt's, about to be mapped over a window of ours
+// that its loop disabled: modal to the window manager, out of the taskbar,
+// and of the program's class like every other window.
+void MarkBox(QObject* object) {
+    auto* box = qobject_cast<QWidget*>(object);
+    xcb_connection_t* c = Connection();
+    if (!c || !box || !box->isWindow() || IsOurWidget(box) || box->windowType() != Qt::Dialog ||
+        !box->windowHandle() || !box->windowHandle()->transientParent()) {
+        return;
+    }
+    Window* owner = nullptr;
+    for (auto& [value, w] : S().windows) {
+        if (w->widget && w->widget->windowHandle() == box->windowHandle()->transientParent()) {
+            owner = w.get();
+        }
+    }
+    if (!owner) {
+        return;
+    }
+    xcb_window_t native = NativeOf(*box);
+    Identify(c, native);
+    if (owner->style & WS_DISABLED) {
+        AddState(c, native, {"_NET_WM_STATE_MODAL", "_NET_WM_STATE_SKIP_TASKBAR"});
+    } else {
+        AddState(c, native, {"_NET_WM_STATE_SKIP_TASKBAR"});
+    }
+    xcb_flush(c);
+}
+
 // A window manager may activate or close a window the program disabled
 // (under a modal box): Windows ignores both. The box is brought back on top
 // with the focus; the close request is dropped.
@@ -200,6 +239,10 @@ public:
 
 protected:
     bool eventFilter(QObject* object, QEvent* e) override {
+        if (e->type() == QEvent::Show) {
+            MarkBox(object);
+            return false;
+        }
         if (e->type() != QEvent::Close && e->type() != QEvent::WindowActivate) {
             return false;
         }
@@ -331,13 +374,7 @@ void PrepareTopLevel(Window& w, QWidget& widget) {
     if (!c || !native) {
         return;
     }
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, native, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                        sizeof kWmClass, kWmClass);
-    xcb_atom_t utf8 = Atom(c, "UTF8_STRING");
-    for (const char* name : {"_KDE_NET_WM_DESKTOP_FILE", "_GTK_APPLICATION_ID"}) {
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, native, Atom(c, name), utf8, 8,
-                            static_cast<uint32_t>(std::strlen(kDesktopId)), kDesktopId);
-    }
+    Identify(c, native);
     // Windows shows neither owned windows nor tool windows in the taskbar.
     if (w.owner || (w.exStyle & WS_EX_TOOLWINDOW)) {
         AddState(c, native, {"_NET_WM_STATE_SKIP_TASKBAR"});

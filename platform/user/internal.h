@@ -226,6 +226,7 @@ void FlushPendingMaps();
 // Shows a top-level window on the screen (ShowWindow's second half).
 BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown);
 void SettleMove(HWND h);
+void PaintWhileBusy();
 
 // Queue.
 void Enqueue(QueuedMessage entry, bool front = false);

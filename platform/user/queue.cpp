@@ -423,6 +423,7 @@ namespace pu = platform::user;
 
 LRESULT WINAPI SendMessageA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     pu::FlushPendingMaps();
+    pu::PaintWhileBusy();
     pu::Window* w = pu::Find(h);
     if (!w) {
         return 0;

@@ -882,6 +882,27 @@ BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown) {
     return wasVisible;
 }
 
+// While the program holds the thread (a computation between two of its
+// calls to the layer, outside any loop), what other windows uncover of ours
+// is painted from the backing surfaces when the program next calls in, at
+// most every 50 ms. Qt's events are only queued meanwhile: no window
+// procedure runs.
+void PaintWhileBusy() {
+    State& s = S();
+    if (s.loopDepth > 0 || s.waitDepth > 0 || !Desktop()) {
+        return;
+    }
+    static std::chrono::steady_clock::time_point last;
+    auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(50)) {
+        return;
+    }
+    last = now;
+    ++s.waitDepth;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    --s.waitDepth;
+}
+
 void FlushPendingMaps() {
     State& s = S();
     if (s.pendingMaps <= 0 || s.deferMap || s.waitDepth > 0) {

@@ -374,6 +374,37 @@ TEST_F(WindowManagerTest, PopupLeavesNoStalePixels) {
         }
     }
     EXPECT_EQ(stale, 0);
+
+    // Another program's window over the frame goes away while this one
+    // computes: the next progress update shows the frame's picture there.
+    xcb_window_t other = xcb_generate_id(X());
+    uint32_t values[] = {0xFF0000, 1};  // red, override-redirect
+    QPoint o = ClientOrigin(frame) + QPoint(20, 20);
+    xcb_create_window(X(), XCB_COPY_FROM_PARENT, other, Root(), static_cast<int16_t>(o.x()),
+                      static_cast<int16_t>(o.y()), 120, 80, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(X(), other);
+    Sync();
+    xcb_destroy_window(X(), other);
+    Sync();
+    HWND bar = GetDlgItem(progress, 1028);
+    auto cleared = [&] {
+        SendMessageA(bar, PBM_SETPOS, 10, 0);  // as the computation reports a row
+        QImage now = QGuiApplication::primaryScreen()->grabWindow(0, o.x(), o.y(), 120, 80).toImage();
+        for (int y = 0; y < now.height(); ++y) {
+            for (int x = 0; x < now.width(); ++x) {
+                if ((now.pixel(x, y) & 0xFFFFFF) != background) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    bool ok = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!(ok = cleared()) && std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_TRUE(ok) << "the uncovered part stayed stale";
     DestroyWindow(progress);
 }
 
