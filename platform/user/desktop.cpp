@@ -230,6 +230,33 @@ void MarkBox(QObject* object) {
     xcb_flush(c);
 }
 
+// Some window managers offer every window a minimise button (openbox keeps
+// it whatever the hints say). An owned window without WS_MINIMIZEBOX cannot
+// be minimised on Windows by itself: it is shown again at once, unless its
+// owner went with it (then it comes back with the owner).
+bool KeepRestored(QObject* object) {
+    Window* w = ModelOf(object);
+    if (!w || !w->owner || (w->style & WS_MINIMIZEBOX) || !w->widget ||
+        !(w->widget->windowState() & Qt::WindowMinimized)) {
+        return false;
+    }
+    HWND h = w->handle;
+    QMetaObject::invokeMethod(
+        qApp,
+        [h] {
+            Window* again = Find(h);
+            Window* owner = again ? Find(again->owner) : nullptr;
+            if (!again || !again->widget || !owner || !owner->widget ||
+                (owner->widget->windowState() & Qt::WindowMinimized) ||
+                owner->showState == ShowState::Minimized) {
+                return;
+            }
+            again->widget->setWindowState(again->widget->windowState() & ~Qt::WindowMinimized);
+        },
+        Qt::QueuedConnection);
+    return true;  // the program hears nothing of it
+}
+
 // A window manager may activate or close a window the program disabled
 // (under a modal box): Windows ignores both. The box is brought back on top
 // with the focus; the close request is dropped.
@@ -242,6 +269,9 @@ protected:
         if (e->type() == QEvent::Show) {
             MarkBox(object);
             return false;
+        }
+        if (e->type() == QEvent::WindowStateChange) {
+            return KeepRestored(object);
         }
         if (e->type() != QEvent::Close && e->type() != QEvent::WindowActivate) {
             return false;

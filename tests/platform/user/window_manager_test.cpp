@@ -187,6 +187,19 @@ INT_PTR CALLBACK QuietDialog(HWND, UINT m, WPARAM, LPARAM) {
     return m == WM_INITDIALOG;
 }
 
+// Counts the window state changes Qt reports for one widget (seen before
+// the layer's own filter, which was installed earlier).
+struct StateChanges : QObject {
+    explicit StateChanges(QWidget* watched) : widget(watched) { qApp->installEventFilter(this); }
+    ~StateChanges() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        count += o == widget && e->type() == QEvent::WindowStateChange;
+        return false;
+    }
+    QWidget* widget;
+    int count = 0;
+};
+
 class WindowManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -255,6 +268,21 @@ TEST_F(WindowManagerTest, ToolWindowSitsUnderTheMenuBarAndStaysAbove) {
         }
         EXPECT_EQ(Property(Native(tool), "WM_TRANSIENT_FOR", XCB_ATOM_WINDOW),
                   std::vector<uint32_t>{Native(frame)});
+
+        // A tool window cannot be minimised by itself: openbox offers it and
+        // then takes the whole family down; the tool window goes with its owner
+        // or stays (jwm offers nothing).
+        Log().clear();
+        StateChanges changes(WidgetOf(tool));
+        QStringList minimise{"windowminimize", QString::number(Native(tool))};
+        EXPECT_TRUE(PumpUntil(
+            [&] { return changes.count > 0 && (Viewable(tool) || IsIconic(frame)); }, minimise));
+        EXPECT_FALSE(IsIconic(tool));
+        EXPECT_FALSE(Received(tool, WM_SYSCOMMAND));
+        if (IsIconic(frame)) {
+            ShowWindow(frame, SW_RESTORE);
+            EXPECT_TRUE(PumpUntil([&] { return Viewable(tool) && !IsIconic(tool); }));
+        }
 
         // Minimised by the window manager, the owner takes its windows along.
         ASSERT_TRUE(PumpUntil([&] { return IsIconic(frame) && !Viewable(tool); },
