@@ -18,6 +18,11 @@ read -r vw vh vx vy < <(echo "$e2e_result" | sed -E 's/^view ([0-9]+) x ([0-9]+)
 client_x=$((frame_x + vx - 3))
 client_y=$((frame_y + vy - 3))
 keep first
+# The identity the desktop entry (org.zembrix.Zembrix, StartupWMClass=zembrix)
+# expects, and the program's icon.
+xprop -id "$frame" WM_CLASS | grep -q '= "zembrix", "Zembrix"$' || fail "WM_CLASS: $(xprop -id "$frame" WM_CLASS)"
+xprop -id "$frame" _GTK_APPLICATION_ID | grep -q '"org.zembrix.Zembrix"' || fail "no desktop id"
+xprop -id "$frame" _NET_WM_ICON | grep -q 'Icon ([0-9]' || fail "no icon on the frame"
 
 # View > Coordinates Window, View > Colors Window.
 for tool in Coordinates:30 Colors:52; do
