@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/internal/window_bridge.h"
 #include "platform/user/internal.h"
 
 namespace platform::user {
@@ -230,6 +231,20 @@ void MarkBox(QObject* object) {
     xcb_flush(c);
 }
 
+// Whether the window manager has iconified the widget's window, as the
+// server has it now: a window manager that takes a whole family down sets
+// the owner's state before its owned windows'.
+bool Iconic(const QWidget& widget) {
+    xcb_connection_t* c = Connection();
+    xcb_window_t native = NativeOf(widget);
+    if (!c || !native) {
+        return false;
+    }
+    xcb_atom_t state = Atom(c, "WM_STATE");
+    std::vector<uint32_t> items = Property32(c, native, state, state);
+    return !items.empty() && items[0] == 3;  // IconicState
+}
+
 // Some window managers offer every window a minimise button (openbox keeps
 // it whatever the hints say). An owned window without WS_MINIMIZEBOX cannot
 // be minimised on Windows by itself: it is shown again at once, unless its
@@ -248,7 +263,7 @@ bool KeepRestored(QObject* object) {
             Window* owner = again ? Find(again->owner) : nullptr;
             if (!again || !again->widget || !owner || !owner->widget ||
                 (owner->widget->windowState() & Qt::WindowMinimized) ||
-                owner->showState == ShowState::Minimized) {
+                owner->showState == ShowState::Minimized || Iconic(*owner->widget)) {
                 return;
             }
             again->widget->setWindowState(again->widget->windowState() & ~Qt::WindowMinimized);
@@ -358,7 +373,9 @@ Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned) {
     return flags;
 }
 
-QMargins ExpectedFrame(DWORD style, DWORD exStyle, bool owned, bool* known) {
+namespace {
+
+QMargins FrameFor(const FlagsKey& key, bool* known) {
     static std::map<FlagsKey, QMargins> measured;
     if (known) {
         *known = true;
@@ -370,7 +387,6 @@ QMargins ExpectedFrame(DWORD style, DWORD exStyle, bool owned, bool* known) {
     if (!ManagerAnswersExtents(c)) {
         return QMargins();  // bare, for now: asked again for the next window
     }
-    FlagsKey key{TopLevelFlags(style, exStyle, owned), !(style & WS_THICKFRAME)};
     auto it = measured.find(key);
     if (it != measured.end()) {
         return it->second;
@@ -392,6 +408,13 @@ QMargins ExpectedFrame(DWORD style, DWORD exStyle, bool owned, bool* known) {
     }
     measured.emplace(key, *m);
     return *m;
+}
+
+}  // namespace
+
+QMargins ExpectedFrame(DWORD style, DWORD exStyle, bool owned, bool* known) {
+    return FrameFor(FlagsKey{TopLevelFlags(style, exStyle, owned), !(style & WS_THICKFRAME)},
+                    known);
 }
 
 void PrepareTopLevel(Window& w, QWidget& widget) {
@@ -482,3 +505,9 @@ void InstallDesktopFilter() {
 }
 
 }  // namespace platform::user
+
+QSize platform::OuterSizeOf(const QWidget& widget) {
+    using namespace platform::user;
+    bool fixed = widget.minimumSize() == widget.maximumSize();
+    return widget.size().grownBy(FrameFor(FlagsKey{widget.windowFlags(), fixed}, nullptr));
+}

@@ -225,7 +225,8 @@ void InstallDesktopFilter();
 void FlushPendingMaps();
 // Shows a top-level window on the screen (ShowWindow's second half).
 BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown);
-void SettleMove(HWND h);
+// After a visible top-level moved from `before` (its old outer rectangle).
+void SettleMove(HWND h, const QRect& before);
 void PaintWhileBusy();
 
 // Queue.

@@ -183,6 +183,7 @@ void WaitUntilShown(HWND h) {
         if (m && (!w->frameKnown || *m != w->frame)) {
             if (first && w->showState == ShowState::Normal) {
                 Reframe(*w, *m);
+                SettleMove(h, QRect());  // returns with the window where the model has it
                 return;
             }
             w->frame = *m;
@@ -926,7 +927,7 @@ void FlushPendingMaps() {
 // are painted from their backing surfaces before the call returns, as the
 // program may hold the thread for a long computation now. Bounded; no
 // window procedure runs.
-void SettleMove(HWND h) {
+void SettleMove(HWND h, const QRect& before) {
     Window* w = Find(h);
     if (!w || !w->widget || !Desktop()) {
         return;
@@ -949,8 +950,23 @@ void SettleMove(HWND h) {
             break;
         }
     } while (std::chrono::steady_clock::now() < deadline);
+    // The server has the window there now: what it uncovered of our other
+    // windows is drawn again from their surfaces at once (their exposures
+    // would come in Qt's own time).
+    w = Find(h);
+    QRegion uncovered = QRegion(before) - QRegion(w ? w->rect : QRect());
+    for (auto& [value, other] : s.windows) {
+        if (other->handle == h || !IsTopLevel(*other) || !other->widget ||
+            !other->widget->isVisible()) {
+            continue;
+        }
+        QRect inner = other->rect.marginsRemoved(other->frame);
+        QRegion part = uncovered & inner;
+        if (!part.isEmpty()) {
+            other->widget->repaint(part.translated(-inner.topLeft()));
+        }
+    }
     SyncWithServer();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace platform::user
@@ -1031,7 +1047,7 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
         // thread would otherwise wait for its expose.
         w->widget->repaint();
         if (r.topLeft() != before.topLeft()) {
-            platform::user::SettleMove(h);
+            platform::user::SettleMove(h, before);
             if ((w = Find(h)) == nullptr) {
                 return TRUE;
             }
