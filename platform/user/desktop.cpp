@@ -12,6 +12,7 @@
 // Leaves out: frame extents that change after the first map (a window
 // manager that drops the borders of a maximised window); the caller takes
 // the client geometry Qt reports then.
+#include <QtGui/qguiapplication_platform.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 #include <QApplication>
@@ -19,7 +20,6 @@
 #include <QIcon>
 #include <QStandardPaths>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -81,8 +81,7 @@ std::vector<uint32_t> Property32(xcb_connection_t* c, xcb_window_t w, xcb_atom_t
 
 // The window manager's frame extents (left, right, top, bottom), once set.
 std::optional<QMargins> Extents(xcb_connection_t* c, xcb_window_t w) {
-    std::vector<uint32_t> e =
-        Property32(c, w, Atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
+    std::vector<uint32_t> e = Property32(c, w, Atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
     if (e.size() != 4 || e[0] > 256 || e[1] > 256 || e[2] > 256 || e[3] > 256) {
         return std::nullopt;
     }
@@ -304,8 +303,8 @@ protected:
             this,
             [h] {
                 Window* disabled = Find(h);
-                QWidget* box = disabled && (disabled->style & WS_DISABLED) ? BoxOver(*disabled)
-                                                                          : nullptr;
+                QWidget* box =
+                    disabled && (disabled->style & WS_DISABLED) ? BoxOver(*disabled) : nullptr;
                 if (!box) {
                     return;
                 }
@@ -331,7 +330,8 @@ QIcon ProgramIcon() {
     QStringList bases;
     QString dir = QCoreApplication::applicationDirPath();
     bases << dir + "/../share/icons/hicolor" << dir + "/../resources/linux/icons";
-    for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+    for (const QString& data :
+         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
         bases << data + "/icons/hicolor";
     }
     for (const QString& base : bases) {

@@ -2,6 +2,7 @@
 // server by run-under-xvfb.sh, with the window manager it names. What the
 // window manager did is read back from the server: frame extents, allowed
 // actions, stacking, the input focus, map state and pixels.
+#include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 #include <QApplication>
@@ -11,7 +12,6 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
-#include <QtGui/qguiapplication_platform.h>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -42,8 +42,8 @@ xcb_atom_t Atom(const char* name) {
 }
 std::vector<uint32_t> Property(xcb_window_t w, const char* name, xcb_atom_t type) {
     std::vector<uint32_t> items;
-    auto* r = xcb_get_property_reply(
-        X(), xcb_get_property(X(), 0, w, Atom(name), type, 0, 1024), nullptr);
+    auto* r = xcb_get_property_reply(X(), xcb_get_property(X(), 0, w, Atom(name), type, 0, 1024),
+                                     nullptr);
     if (r && r->format == 32) {
         auto* d = static_cast<const uint32_t*>(xcb_get_property_value(r));
         items.assign(d, d + xcb_get_property_value_length(r) / 4);
@@ -83,14 +83,14 @@ Placement Placed(HWND h) {
     std::free(t);
     auto e = Property(w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
     if (e.size() == 4) {
-        p.frame = QMargins(static_cast<int>(e[0]), static_cast<int>(e[2]),
-                           static_cast<int>(e[1]), static_cast<int>(e[3]));
+        p.frame = QMargins(static_cast<int>(e[0]), static_cast<int>(e[2]), static_cast<int>(e[1]),
+                           static_cast<int>(e[3]));
     }
     return p;
 }
 bool Viewable(HWND h) {
-    auto* a = xcb_get_window_attributes_reply(X(), xcb_get_window_attributes(X(), Native(h)),
-                                              nullptr);
+    auto* a =
+        xcb_get_window_attributes_reply(X(), xcb_get_window_attributes(X(), Native(h)), nullptr);
     bool v = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
     std::free(a);
     return v;
@@ -418,7 +418,8 @@ TEST_F(WindowManagerTest, PopupLeavesNoStalePixels) {
     HWND bar = GetDlgItem(progress, 1028);
     auto cleared = [&] {
         SendMessageA(bar, PBM_SETPOS, 10, 0);  // as the computation reports a row
-        QImage now = QGuiApplication::primaryScreen()->grabWindow(0, o.x(), o.y(), 120, 80).toImage();
+        QImage now =
+            QGuiApplication::primaryScreen()->grabWindow(0, o.x(), o.y(), 120, 80).toImage();
         for (int y = 0; y < now.height(); ++y) {
             for (int x = 0; x < now.width(); ++x) {
                 if ((now.pixel(x, y) & 0xFFFFFF) != background) {
