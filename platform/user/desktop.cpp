@@ -244,6 +244,22 @@ bool Iconic(const QWidget& widget) {
     return !items.empty() && items[0] == 3;  // IconicState
 }
 
+// After the first map the window manager may change its frame (openbox
+// drops the borders of a maximised window): taken before the widget hears
+// of its new geometry, so the window rectangle it reports is the new outer
+// edge.
+void FollowFrame(QObject* object) {
+    Window* w = ModelOf(object);
+    xcb_connection_t* c = Connection();
+    if (!w || !c || !w->mappedOnce || !w->widget) {
+        return;
+    }
+    if (std::optional<QMargins> m = Extents(c, NativeOf(*w->widget)); m && *m != w->frame) {
+        w->frame = *m;
+        w->frameKnown = true;
+    }
+}
+
 // Some window managers offer every window a minimise button (openbox keeps
 // it whatever the hints say). An owned window without WS_MINIMIZEBOX cannot
 // be minimised on Windows by itself: it is shown again at once, unless its
@@ -286,6 +302,10 @@ protected:
         }
         if (e->type() == QEvent::WindowStateChange) {
             return KeepRestored(object);
+        }
+        if ((e->type() == QEvent::Resize || e->type() == QEvent::Move) && e->spontaneous()) {
+            FollowFrame(object);
+            return false;
         }
         if (e->type() != QEvent::Close && e->type() != QEvent::WindowActivate) {
             return false;

@@ -237,6 +237,30 @@ TEST_F(WindowManagerTest, RectanglesAreTheOuterFrameAndTheRealClientArea) {
     ASSERT_TRUE(PumpUntil([&] { return Placed(frame).Outer() == QRect(40, 30, 500, 280); }))
         << "outer frame at " << Placed(frame).Outer().x() << ", " << Placed(frame).Outer().y();
     EXPECT_EQ(WindowRect(frame), QRect(40, 30, 500, 280));
+
+    // Maximised by the window manager (as by a double click on the title),
+    // the frame may change (openbox drops the borders): the window rectangle
+    // stays the outer edge.
+    if (UnderWindowManager()) {
+        xcb_client_message_event_t e{};
+        e.response_type = XCB_CLIENT_MESSAGE;
+        e.format = 32;
+        e.window = Native(frame);
+        e.type = Atom("_NET_WM_STATE");
+        e.data.data32[0] = 1;  // add
+        e.data.data32[1] = Atom("_NET_WM_STATE_MAXIMIZED_VERT");
+        e.data.data32[2] = Atom("_NET_WM_STATE_MAXIMIZED_HORZ");
+        xcb_send_event(X(), 0, Root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&e));
+        xcb_flush(X());
+        EXPECT_TRUE(PumpUntil([&] {
+            return IsZoomed(frame) && WindowRect(frame).width() > 500 &&
+                   Placed(frame).Outer() == WindowRect(frame);
+        })) << "outer " << Placed(frame).Outer().width() << " x " << Placed(frame).Outer().height()
+            << ", window rectangle " << WindowRect(frame).width() << " x "
+            << WindowRect(frame).height();
+    }
 }
 
 // A tool window opens with its outer top-left at its owner's client top-left
