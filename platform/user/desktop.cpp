@@ -15,6 +15,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
@@ -245,20 +246,38 @@ bool Iconic(const QWidget& widget) {
 }
 
 // After the first map the window manager may change its frame (openbox
-// drops the borders of a maximised window): taken before the widget hears
-// of its new geometry, so the window rectangle it reports is the new outer
-// edge.
-void FollowFrame(QObject* object) {
-    Window* w = ModelOf(object);
-    xcb_connection_t* c = Connection();
-    if (!w || !c || !w->mappedOnce || !w->widget) {
-        return;
+// drops the borders of a window it maximises): the client area stays, the
+// outer rectangle follows. Seen in the server's own events; nothing is
+// called.
+class FrameWatcher : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        xcb_connection_t* c = Connection();
+        if (!c || type != "xcb_generic_event_t") {
+            return false;
+        }
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY) {
+            return false;
+        }
+        auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+        if (notify->atom != Atom(c, "_NET_FRAME_EXTENTS")) {
+            return false;
+        }
+        for (auto& [value, w] : S().windows) {
+            if (!w->mappedOnce || !w->widget || (w->style & WS_CHILD) ||
+                NativeOf(*w->widget) != notify->window) {
+                continue;
+            }
+            if (std::optional<QMargins> m = Extents(c, notify->window); m && *m != w->frame) {
+                w->frame = *m;
+                w->frameKnown = true;
+                w->rect = WindowGeometryOf(*w->widget);
+            }
+        }
+        return false;
     }
-    if (std::optional<QMargins> m = Extents(c, NativeOf(*w->widget)); m && *m != w->frame) {
-        w->frame = *m;
-        w->frameKnown = true;
-    }
-}
+};
 
 // Some window managers offer every window a minimise button (openbox keeps
 // it whatever the hints say). An owned window without WS_MINIMIZEBOX cannot
@@ -302,10 +321,6 @@ protected:
         }
         if (e->type() == QEvent::WindowStateChange) {
             return KeepRestored(object);
-        }
-        if ((e->type() == QEvent::Resize || e->type() == QEvent::Move) && e->spontaneous()) {
-            FollowFrame(object);
-            return false;
         }
         if (e->type() != QEvent::Close && e->type() != QEvent::WindowActivate) {
             return false;
@@ -516,6 +531,8 @@ void InstallDesktopFilter() {
         // Owned by the application object, which is never destroyed.
         filter = std::make_unique<DesktopFilter>(qApp).release();
         qApp->installEventFilter(filter);
+        static FrameWatcher watcher;
+        qApp->installNativeEventFilter(&watcher);
         QGuiApplication::setDesktopFileName(kDesktopId);
         QIcon icon = ProgramIcon();
         if (!icon.isNull()) {

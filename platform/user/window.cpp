@@ -333,11 +333,16 @@ void SyncWidgetGeometry(Window& w) {
         // without, move() places the window manager's frame at the outer
         // edge, so the title bar of a window opened at (0, 0) is on the
         // screen. Without WS_THICKFRAME the user cannot resize it.
+        // A maximised or minimised window's geometry is the window
+        // manager's: pushing the model's back could undo a move it is making.
         QRect inner = w.rect.marginsRemoved(w.frame);
-        if (!(w.style & WS_THICKFRAME)) {
+        bool managed = w.widget->windowState() &
+                       (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen);
+        if (!managed && !(w.style & WS_THICKFRAME)) {
             w.widget->setFixedSize(inner.size());
         }
-        if (w.frameKnown) {
+        if (managed) {
+        } else if (w.frameKnown) {
             w.widget->setGeometry(inner);
         } else {
             w.widget->resize(inner.size());

@@ -257,8 +257,11 @@ TEST_F(WindowManagerTest, RectanglesAreTheOuterFrameAndTheRealClientArea) {
         EXPECT_TRUE(PumpUntil([&] {
             return IsZoomed(frame) && WindowRect(frame).width() > 500 &&
                    Placed(frame).Outer() == WindowRect(frame);
-        })) << "outer " << Placed(frame).Outer().width() << " x " << Placed(frame).Outer().height()
-            << ", window rectangle " << WindowRect(frame).width() << " x "
+        })) << "zoomed "
+            << IsZoomed(frame) << ", outer " << Placed(frame).Outer().x() << ", "
+            << Placed(frame).Outer().y() << ", " << Placed(frame).Outer().width() << " x "
+            << Placed(frame).Outer().height() << ", window rectangle " << WindowRect(frame).x()
+            << ", " << WindowRect(frame).y() << ", " << WindowRect(frame).width() << " x "
             << WindowRect(frame).height();
     }
 }
