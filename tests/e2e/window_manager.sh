@@ -73,8 +73,13 @@ echo "About stayed on top of its clicked frame, kept the keys, and the click cha
 # A slow picture (the cusp of the main cardioid, a high limit), then the
 # Coordinates window hidden and F5: the same picture again, so what the
 # progress window does not cover must look as before.
+# type_into X Y TEXT: replaces the text of the field centred at X, Y of the
+# Coordinates window, once the click has given that window the keys.
+coordinates_has_keys() { [ "$(xdotool getwindowfocus 2> /dev/null)" = "$coordinates" ]; }
 type_into() {
-  xdotool mousemove $((cx + $1)) $((cy + $2)) click 1 key ctrl+a
+  xdotool mousemove $((cx + $1)) $((cy + $2)) click 1
+  wait_for 100 coordinates_has_keys || fail "the Coordinates window did not take the keys"
+  xdotool key ctrl+a
   xdotool type --delay 10 -- "$3"
 }
 type_into 110 20 -0.752
