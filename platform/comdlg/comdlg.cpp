@@ -134,13 +134,14 @@ void PlaceOver(QWidget& box, HWND owner) {
     QWidget* top = widget->window();
     box.adjustSize();
     const QRect frame = top->frameGeometry();
-    QPoint at = frame.center() - QPoint(box.width() / 2, box.height() / 2);
+    const QSize outer = platform::OuterSizeOf(box);  // move() places the outer edge
+    QPoint at = frame.center() - QPoint(outer.width() / 2, outer.height() / 2);
     if (const QScreen* screen = top->screen()) {
         const QRect area = screen->availableGeometry();
         // Right and bottom first, so a box larger than the area keeps its
         // top-left corner (title and first controls) on the screen.
-        at.setX(std::max(area.left(), std::min(at.x(), area.left() + area.width() - box.width())));
-        at.setY(std::max(area.top(), std::min(at.y(), area.top() + area.height() - box.height())));
+        at.setX(std::max(area.left(), std::min(at.x(), area.left() + area.width() - outer.width())));
+        at.setY(std::max(area.top(), std::min(at.y(), area.top() + area.height() - outer.height())));
     }
     box.move(at);
     box.winId();  // creates the native window, so that it has a handle

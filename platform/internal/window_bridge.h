@@ -6,6 +6,7 @@
 #include "platform/win32/types.h"
 
 class QWidget;
+class QSize;
 
 namespace platform {
 
@@ -20,5 +21,9 @@ QWidget* WidgetOfWindow(HWND window);
 // program stay usable. Nesting is allowed.
 void BeginForeignModal(HWND owner);
 void EndForeignModal(HWND owner);
+
+// The outer size of a top-level widget once mapped: its size with the frame
+// the window manager gives a window of its kind (none when there is none).
+QSize OuterSizeOf(const QWidget& widget);
 
 }  // namespace platform

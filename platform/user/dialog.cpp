@@ -60,10 +60,13 @@ int TemplateId(LPCSTR name) {
 }
 
 // The size of a window whose client area is `client`, for these styles.
-QSize OuterSize(DWORD style, DWORD exStyle, QSize client) {
+QSize OuterSize(DWORD style, DWORD exStyle, bool owned, QSize client) {
     Window probe;
     probe.style = style;
     probe.exStyle = exStyle;
+    if (!(style & WS_CHILD)) {
+        probe.frame = ExpectedFrame(style, exStyle, owned, nullptr);  // the window manager's
+    }
     probe.rect = QRect(0, 0, 1000, 1000);
     QRect c = ClientRectInWindow(probe);
     return QSize(client.width() + 1000 - c.width(), client.height() + 1000 - c.height());
@@ -84,7 +87,7 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
     if (style & DS_MODALFRAME) {
         exStyle |= WS_EX_DLGMODALFRAME;
     }
-    QSize outer = OuterSize(style, exStyle, client);
+    QSize outer = OuterSize(style, exStyle, parentWindow != nullptr, client);
     QPoint origin(0, 0);
     if (parentWindow && !(style & DS_ABSALIGN)) {
         // Template positions are relative to the owner's client area.
@@ -146,7 +149,11 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
         }
     }
     if ((w = Find(h)) != nullptr && (t.style & WS_VISIBLE) && !modal && !w->dialogEnded) {
+        // Reaches the screen where the program places it after creation
+        // (the progress window is centred over its owner then).
+        s.deferMap = !(style & WS_CHILD);
         ShowWindow(h, SW_SHOWNORMAL);
+        s.deferMap = false;
     }
     (void)s;
     return Find(h) ? h : nullptr;
@@ -320,6 +327,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
         ReleaseCapture();
         pu::Window* d = pu::Find(dialog);
         if (d && !d->dialogEnded) {
+            pu::MarkModal(*d);
             ShowWindow(dialog, SW_SHOWNORMAL);
         }
         // Our own loop, as Windows runs one: messages for other windows are

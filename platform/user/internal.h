@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QImage>
+#include <QMargins>
 #include <QPointer>
 #include <QRect>
 #include <QRegion>
@@ -18,6 +19,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,13 @@ struct Window {
     std::vector<unsigned char> extra;  // cbWndExtra bytes (the dialog slots)
     std::string text;
     QRect rect;                  // window rectangle: screen for top-level, parent client for child
+    // The window manager's frame around a top-level's widget (zero without
+    // one, or undecorated): `rect` is the outer edge, the widget's geometry
+    // is `rect` less these.
+    QMargins frame;
+    bool frameKnown = true;   // false: the window manager did not tell it yet
+    bool mapPending = false;  // visible since its creation; shown at the next call that needs it
+    bool mappedOnce = false;  // the frame was checked at a first map
     std::vector<HWND> children;  // in Z order, first on top: creation order
     bool destroying = false;
     bool ncDestroyed = false;
@@ -172,6 +181,8 @@ struct State {
     bool drainScheduled = false;
     int loopDepth = 0;  // GetMessageA/PeekMessageA calls on the stack
     int waitDepth = 0;  // ShowWindow waiting for an exposure: no procedure may run
+    bool deferMap = false;  // a dialog created visible: mapped at the next call that needs it
+    int pendingMaps = 0;
     bool commonControls = false;
     bool altAlone = false;  // Alt went down and nothing else since: its release opens the menu
 
@@ -195,6 +206,28 @@ HWND Handle(std::uintptr_t value);
 // rectangle, in window coordinates.
 QRect ClientRectInWindow(const Window& window);
 QPoint ClientOriginOnScreen(const Window& window);
+
+// The window manager (desktop.cpp).
+Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned);
+// The frame the window manager gives a window of these styles (measured on
+// an unmapped probe, once per kind); `known` is false when it did not answer.
+QMargins ExpectedFrame(DWORD style, DWORD exStyle, bool owned, bool* known);
+void PrepareTopLevel(Window& window, QWidget& widget);
+void MarkModal(Window& window);
+// The frame of a mapped window, waited for within a bound; nullopt when the
+// window manager never set it.
+std::optional<QMargins> MappedFrame(const Window& window);
+void SyncWithServer();
+// Where the server has the widget's top-left corner now (a round trip).
+std::optional<QPoint> ServerPosition(const QWidget& widget);
+bool Desktop();
+void InstallDesktopFilter();
+void FlushPendingMaps();
+// Shows a top-level window on the screen (ShowWindow's second half).
+BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown);
+// After a visible top-level moved from `before` (its old outer rectangle).
+void SettleMove(HWND h, const QRect& before);
+void PaintWhileBusy();
 
 // Queue.
 void Enqueue(QueuedMessage entry, bool front = false);

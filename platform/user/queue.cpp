@@ -422,6 +422,8 @@ void InvalidateWindowTree(Window* w, bool erase) {
 namespace pu = platform::user;
 
 LRESULT WINAPI SendMessageA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    pu::FlushPendingMaps();
+    pu::PaintWhileBusy();
     pu::Window* w = pu::Find(h);
     if (!w) {
         return 0;
@@ -455,6 +457,7 @@ void WINAPI PostQuitMessage(int code) {
 
 BOOL WINAPI GetMessageA(LPMSG msg, HWND filter, UINT low, UINT high) {
     pu::State& s = pu::S();
+    pu::FlushPendingMaps();
     if (!msg || (filter && !pu::Find(filter))) {
         return -1;
     }
@@ -475,6 +478,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND filter, UINT low, UINT high) {
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND filter, UINT low, UINT high, UINT flags) {
     pu::State& s = pu::S();
+    pu::FlushPendingMaps();
     if (!msg) {
         return FALSE;
     }

@@ -313,7 +313,7 @@ protected:
             return;
         }
         SyncState();
-        if ((w = Find(handle_)) == nullptr || geometry().size() == w->rect.size()) {
+        if ((w = Find(handle_)) == nullptr || WindowGeometryOf(*this).size() == w->rect.size()) {
             return;
         }
         if (w->stateSizePending) {
@@ -413,7 +413,7 @@ private:
             if (before == ShowState::Minimized) {
                 HideOwned(handle_, false);
             }
-            if (before == ShowState::Minimized || geometry().size() != w->rect.size()) {
+            if (before == ShowState::Minimized || WindowGeometryOf(*this).size() != w->rect.size()) {
                 EnqueueSize(handle_, true, QRect());
             } else {
                 // The new state came before its new size: a WM_SIZE now would
@@ -789,8 +789,12 @@ bool IsOurWidget(QWidget* widget) {
 }
 
 QRect WindowGeometryOf(const QWidget& widget) {
-    return widget.isWindow() ? QRect(widget.frameGeometry().topLeft(), widget.size())
-                             : widget.geometry();
+    if (!widget.isWindow()) {
+        return widget.geometry();
+    }
+    Window* w = Find(HandleOfWidget(const_cast<QWidget*>(&widget)));
+    return w && w->frameKnown ? widget.geometry().marginsAdded(w->frame)
+                              : QRect(widget.frameGeometry().topLeft(), widget.size());
 }
 
 HWND HandleOfWidget(QWidget* widget) {
@@ -850,22 +854,7 @@ QWidget* CreateWidgetFor(Window& w, QWidget* qtParent) {
             break;
     }
     if (top) {
-        Qt::WindowFlags flags = (w.exStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
-        if ((w.style & WS_CAPTION) != WS_CAPTION) {
-            flags |= Qt::FramelessWindowHint;
-        } else {
-            flags |= Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-            if (w.style & WS_MINIMIZEBOX) {
-                flags |= Qt::WindowMinimizeButtonHint;
-            }
-            if (w.style & WS_MAXIMIZEBOX) {
-                flags |= Qt::WindowMaximizeButtonHint;
-            }
-            if (!(w.style & WS_SYSMENU)) {
-                flags &= ~Qt::WindowCloseButtonHint;
-            }
-        }
-        widget->setWindowFlags(flags);
+        widget->setWindowFlags(TopLevelFlags(w.style, w.exStyle, w.owner != nullptr));
         widget->setProperty(kOursProperty, true);
         widget->setFocusPolicy(Qt::StrongFocus);
         if (Window* owner = Find(w.owner); owner && owner->widget) {
@@ -874,6 +863,10 @@ QWidget* CreateWidgetFor(Window& w, QWidget* qtParent) {
             if (widget->windowHandle() && owner->widget->windowHandle()) {
                 widget->windowHandle()->setTransientParent(owner->widget->windowHandle());
             }
+        }
+        if (Desktop()) {
+            widget->winId();
+            PrepareTopLevel(w, *widget);
         }
     } else if (w.windowClass->kind == ClassKind::Custom ||
                w.windowClass->kind == ClassKind::Dialog) {
@@ -1020,7 +1013,7 @@ void RebuildMenuBar(Window& w) {
     }
     host->menuBar->clear();
     AddItems(nullptr, host->menuBar, w.menu, w.handle);
-    host->menuBar->setGeometry(0, 0, w.rect.width(), MenuBarHeight(w));
+    host->menuBar->setGeometry(0, 0, w.rect.width() - w.frame.left() - w.frame.right(), MenuBarHeight(w));
     host->menuBar->show();
     ResizeSurface(w);
 }

@@ -115,8 +115,23 @@ void QueryMinMax(HWND h) {
     info.ptMaxTrackSize = {kMaxCoordinate, kMaxCoordinate};
     CallProc(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     if ((w = Find(h)) != nullptr && w->widget && (w->style & WS_THICKFRAME)) {
-        w->widget->setMinimumSize(ClampSize(info.ptMinTrackSize.x),
-                                  ClampSize(info.ptMinTrackSize.y));
+        w->widget->setMinimumSize(
+            ClampSize(info.ptMinTrackSize.x - w->frame.left() - w->frame.right()),
+            ClampSize(info.ptMinTrackSize.y - w->frame.top() - w->frame.bottom()));
+    }
+}
+
+// New frame extents for a window: its outer rectangle stays.
+void Reframe(Window& w, const QMargins& frame) {
+    HWND h = w.handle;
+    QSize before = ClientRectInWindow(w).size();
+    w.frame = frame;
+    w.frameKnown = true;
+    SyncWidgetGeometry(w);
+    if (ClientRectInWindow(w).size() != before) {
+        ResizeSurface(w);
+        InvalidateRect(h, nullptr, TRUE);
+        SendSizeAndMove(h);
     }
 }
 
@@ -154,6 +169,27 @@ void WaitUntilShown(HWND h) {
         return;
     }
     w->waitingForShow = false;
+    if (IsTopLevel(*w) && w->widget) {
+        // The frame the window manager really drew. At the first map the
+        // window keeps the outer rectangle the program gave it and the client
+        // area changes; later (a maximised window may lose its borders) the
+        // client area stays and the outer rectangle follows.
+        std::optional<QMargins> m = MappedFrame(*w);
+        if ((w = Find(h)) == nullptr) {
+            return;
+        }
+        bool first = !w->mappedOnce;
+        w->mappedOnce = true;
+        if (m && (!w->frameKnown || *m != w->frame)) {
+            if (first && w->showState == ShowState::Normal) {
+                Reframe(*w, *m);
+                SettleMove(h, QRect());  // returns with the window where the model has it
+                return;
+            }
+            w->frame = *m;
+            w->frameKnown = true;
+        }
+    }
     if (w->widget && w->showState == ShowState::Normal) {
         QRect g = WindowGeometryOf(*w->widget);
         if (g.size() != w->rect.size()) {
@@ -259,16 +295,19 @@ bool IsDescendant(HWND ancestor, HWND window) {
     return false;
 }
 
+// In the widget's coordinates: the window manager's frame is outside it.
 QRect ClientRectInWindow(const Window& w) {
     int inset = BorderInset(w);
     int top = inset + (IsTopLevel(w) && w.menu ? MenuBarHeight(w) : 0);
-    int width = std::max(0, w.rect.width() - 2 * inset);
-    int height = std::max(0, w.rect.height() - top - inset);
+    const QMargins& f = w.frame;
+    int width = std::max(0, w.rect.width() - f.left() - f.right() - 2 * inset);
+    int height = std::max(0, w.rect.height() - f.top() - f.bottom() - top - inset);
     return QRect(inset, top, width, height);
 }
 
 QPoint ClientOriginOnScreen(const Window& w) {
-    QPoint origin = w.rect.topLeft() + ClientRectInWindow(w).topLeft();
+    QPoint origin = w.rect.topLeft() + QPoint(w.frame.left(), w.frame.top()) +
+                    ClientRectInWindow(w).topLeft();
     if (!IsTopLevel(w)) {
         if (Window* parent = Find(w.parent)) {
             origin += ClientOriginOnScreen(*parent);
@@ -290,10 +329,25 @@ void SyncWidgetGeometry(Window& w) {
     }
     if (IsTopLevel(w)) {
         // A window's position on Win32 is that of its outer edge, caption
-        // included: move() places the window manager's frame there, so the
-        // title bar of a window opened at (0, 0) is on the screen.
-        w.widget->resize(w.rect.size());
-        w.widget->move(w.rect.topLeft());
+        // included. With the frame known the widget is placed inside it;
+        // without, move() places the window manager's frame at the outer
+        // edge, so the title bar of a window opened at (0, 0) is on the
+        // screen. Without WS_THICKFRAME the user cannot resize it.
+        // A maximised or minimised window's geometry is the window
+        // manager's: pushing the model's back could undo a move it is making.
+        QRect inner = w.rect.marginsRemoved(w.frame);
+        bool managed = w.widget->windowState() &
+                       (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen);
+        if (!managed && !(w.style & WS_THICKFRAME)) {
+            w.widget->setFixedSize(inner.size());
+        }
+        if (managed) {
+        } else if (w.frameKnown) {
+            w.widget->setGeometry(inner);
+        } else {
+            w.widget->resize(inner.size());
+            w.widget->move(w.rect.topLeft());
+        }
     } else if (Window* parent = Find(w.parent)) {
         w.widget->setGeometry(w.rect.translated(ClientRectInWindow(*parent).topLeft()));
     }
@@ -522,6 +576,9 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
     w.instance = instance;
     w.extra.assign(static_cast<std::size_t>(cls->windowExtra), 0);
     w.rect = ClampRect(x, y, cx, cy);
+    if (!(style & WS_CHILD)) {
+        w.frame = ExpectedFrame(style, exStyle, owner != nullptr, &w.frameKnown);
+    }
     w.isDialog = cls->kind == ClassKind::Dialog;
     if (style & WS_CHILD) {
         w.id = reinterpret_cast<LONG_PTR>(menu);
@@ -701,6 +758,10 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
         }
         w->style &= ~WS_VISIBLE;
         w->hiddenWithOwner = false;
+        if (w->mapPending) {
+            w->mapPending = false;
+            --S().pendingMaps;
+        }
         if (w->widget) {
             w->widget->hide();
         }
@@ -733,12 +794,55 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
         }
         return wasVisible;
     }
+    if (newlyShown && S().deferMap) {
+        // Mapped where the program puts it next, not at its template position.
+        w->mapPending = true;
+        ++S().pendingMaps;
+        InvalidateWindowTree(w, true);
+        return wasVisible;
+    }
+    return platform::user::MapTopLevel(h, cmd, wasVisible, newlyShown);
+}
+
+namespace platform::user {
+
+// Owned windows are hidden while their owner is minimised and come back
+// with it, as Windows hides owned pop-ups (the window manager may iconify
+// them too, or not).
+void ShowOwnedWithOwner(HWND owner, bool show) {
+    for (auto& [value, w] : S().windows) {
+        if (w->owner != owner || !w->widget) {
+            continue;
+        }
+        if (!show && (w->style & WS_VISIBLE)) {
+            w->style &= ~WS_VISIBLE;
+            w->hiddenWithOwner = true;
+            w->widget->hide();
+        } else if (show && w->hiddenWithOwner) {
+            w->hiddenWithOwner = false;
+            w->style |= WS_VISIBLE;
+            w->widget->showNormal();
+        }
+    }
+}
+
+BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown) {
+    Window* w = Find(h);
+    if (!w) {
+        return wasVisible;
+    }
+    if (w->mapPending) {
+        w->mapPending = false;
+        --S().pendingMaps;
+        newlyShown = true;
+    }
     ShowState previous = w->showState;
     switch (cmd) {
         case SW_MINIMIZE:
         case SW_SHOWMINIMIZED:
         case SW_SHOWMINNOACTIVE:
             w->showState = ShowState::Minimized;
+            ShowOwnedWithOwner(h, false);
             if (w->widget) {
                 w->widget->showMinimized();
             }
@@ -765,6 +869,9 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
             }
             break;
     }
+    if (previous == ShowState::Minimized) {
+        ShowOwnedWithOwner(h, true);
+    }
     if (newlyShown && (w = Find(h)) != nullptr) {
         InvalidateWindowTree(w, true);
     }
@@ -775,13 +882,102 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
         WaitUntilShown(h);
     }
     if ((w = Find(h)) != nullptr && w->showState != previous && w->widget) {
-        ApplyGeometry(*w, platform::user::WindowGeometryOf(*w->widget), false);
+        ApplyGeometry(*w, WindowGeometryOf(*w->widget), false);
         SendSizeAndMove(h);
     }
     return wasVisible;
 }
 
+// While the program holds the thread (a computation between two of its
+// calls to the layer, outside any loop), what other windows uncover of ours
+// is painted from the backing surfaces when the program next calls in, at
+// most every 50 ms. Qt's events are only queued meanwhile: no window
+// procedure runs.
+void PaintWhileBusy() {
+    State& s = S();
+    if (s.loopDepth > 0 || s.waitDepth > 0 || !Desktop()) {
+        return;
+    }
+    static std::chrono::steady_clock::time_point last;
+    auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(50)) {
+        return;
+    }
+    last = now;
+    ++s.waitDepth;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    --s.waitDepth;
+}
+
+void FlushPendingMaps() {
+    State& s = S();
+    if (s.pendingMaps <= 0 || s.deferMap || s.waitDepth > 0) {
+        return;
+    }
+    std::vector<HWND> pending;
+    for (auto& [value, w] : s.windows) {
+        if (w->mapPending) {
+            pending.push_back(w->handle);
+        }
+    }
+    for (HWND h : pending) {
+        Window* w = Find(h);
+        if (w && w->mapPending) {
+            MapTopLevel(h, SW_SHOWNORMAL, TRUE, true);
+        }
+    }
+}
+
+// After a visible top-level moved: the parts of other windows it uncovered
+// are painted from their backing surfaces before the call returns, as the
+// program may hold the thread for a long computation now. Bounded; no
+// window procedure runs.
+void SettleMove(HWND h, const QRect& before) {
+    Window* w = Find(h);
+    if (!w || !w->widget || !Desktop()) {
+        return;
+    }
+    State& s = S();
+    ++s.waitDepth;
+    struct Leave {
+        State& s;
+        ~Leave() { --s.waitDepth; }
+    } leave{s};
+    // The window manager moves its frame in its own time: wait (bounded)
+    // until the server has the window where it was asked to be. The
+    // exposures of what it uncovered come before that answer.
+    QPoint want = w->rect.topLeft() + QPoint(w->frame.left(), w->frame.top());
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    do {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        w = Find(h);
+        if (!w || !w->widget || ServerPosition(*w->widget).value_or(want) == want) {
+            break;
+        }
+    } while (std::chrono::steady_clock::now() < deadline);
+    // The server has the window there now: what it uncovered of our other
+    // windows is drawn again from their surfaces at once (their exposures
+    // would come in Qt's own time).
+    w = Find(h);
+    QRegion uncovered = QRegion(before) - QRegion(w ? w->rect : QRect());
+    for (auto& [value, other] : s.windows) {
+        if (other->handle == h || !IsTopLevel(*other) || !other->widget ||
+            !other->widget->isVisible()) {
+            continue;
+        }
+        QRect inner = other->rect.marginsRemoved(other->frame);
+        QRegion part = uncovered & inner;
+        if (!part.isEmpty()) {
+            other->widget->repaint(part.translated(-inner.topLeft()));
+        }
+    }
+    SyncWithServer();
+}
+
+}  // namespace platform::user
+
 BOOL WINAPI UpdateWindow(HWND h) {
+    platform::user::FlushPendingMaps();
     Window* w = Find(h);
     if (!w) {
         return FALSE;
@@ -834,6 +1030,7 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
         return FALSE;
     }
     QRect r = w->rect;
+    const QRect before = w->rect;
     if (!(flags & SWP_NOMOVE)) {
         r.moveTopLeft(QPoint(Clamp16(x), Clamp16(y)));
     }
@@ -854,7 +1051,14 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
         // Painted at once: a window moved while a computation holds the
         // thread would otherwise wait for its expose.
         w->widget->repaint();
+        if (r.topLeft() != before.topLeft()) {
+            platform::user::SettleMove(h, before);
+            if ((w = Find(h)) == nullptr) {
+                return TRUE;
+            }
+        }
     }
+    platform::user::FlushPendingMaps();
     if (flags & SWP_SHOWWINDOW) {
         ShowWindow(h, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     } else if (flags & SWP_HIDEWINDOW) {

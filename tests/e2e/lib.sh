@@ -1,5 +1,5 @@
-# Sourced by the end-to-end scripts: a fresh Xvfb display (and openbox when
-# asked), the explorer on it, bounded polls, screenshots, and a cleanup trap
+# Sourced by the end-to-end scripts: a fresh Xvfb display (under a window
+# manager when asked), the explorer on it, bounded polls, screenshots, and a cleanup trap
 # that ends every process started here, whatever happens.
 #
 # The display number comes from Xvfb itself (-displayfd), so concurrent tests
@@ -46,13 +46,14 @@ e2e_wm_ready() {
   xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' || ! kill -0 "$e2e_wm" 2> /dev/null
 }
 
-# start_display [openbox]: a 1024 x 768 x 24 display in DISPLAY; skips (77)
-# when a tool is missing or the display does not come up. With e2e_dpi set
-# (192), a 1920 x 1200 display of that density that asks for it as desktops
-# do, with Xft.dpi in the root window's resources.
+# start_display [openbox|jwm]: a 1024 x 768 x 24 display in DISPLAY, under
+# that window manager (default: $E2E_WM, else none); skips (77) when a tool is
+# missing or the display does not come up. With e2e_dpi set (192), a
+# 1920 x 1200 display of that density that asks for it as desktops do, with
+# Xft.dpi in the root window's resources.
 start_display() {
-  local tool
-  for tool in Xvfb xdotool import xdpyinfo "$@"; do
+  local tool wm=${1:-${E2E_WM:-}}
+  for tool in Xvfb xdotool import xdpyinfo $wm; do
     command -v "$tool" > /dev/null || skip "$tool is not installed"
   done
   local screen=1024x768x24
@@ -71,13 +72,30 @@ start_display() {
   export XDG_RUNTIME_DIR="$e2e_work/runtime"
   mkdir -m 700 "$XDG_RUNTIME_DIR"
   export QT_QPA_PLATFORM=xcb
-  if [ "${1:-}" = openbox ]; then
-    openbox --sm-disable > "$e2e_work/openbox.log" 2>&1 &
-    e2e_wm=$!
-    e2e_pids+=("$e2e_wm")
-    wait_for 600 e2e_wm_ready
-    kill -0 "$e2e_wm" 2> /dev/null || { cat "$e2e_work/openbox.log"; skip "openbox did not start"; }
-  fi
+  case "$wm" in
+    openbox) openbox --sm-disable > "$e2e_work/wm.log" 2>&1 & ;;
+    jwm) jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" > "$e2e_work/wm.log" 2>&1 & ;;
+    *) return 0 ;;
+  esac
+  e2e_wm=$!
+  e2e_pids+=("$e2e_wm")
+  wait_for 600 e2e_wm_ready
+  kill -0 "$e2e_wm" 2> /dev/null || { cat "$e2e_work/wm.log"; skip "$wm did not start"; }
+}
+
+# client_geometry WINDOW: "X Y W H" of the window's own area on the screen
+# (inside the window manager's frame).
+client_geometry() {
+  xwininfo -id "$1" | sed -nE 's/.*Absolute upper-left X: +(-?[0-9]+)/\1/p; s/.*Absolute upper-left Y: +(-?[0-9]+)/\1/p; s/.*Width: +([0-9]+)/\1/p; s/.*Height: +([0-9]+)/\1/p' | tr '\n' ' '
+}
+# outer_geometry WINDOW: "X Y W H" of the window with the frame the window
+# manager declares around it (_NET_FRAME_EXTENTS: left, right, top, bottom).
+outer_geometry() {
+  local x y w h l=0 r=0 t=0 b=0 e
+  read -r x y w h < <(client_geometry "$1")
+  e=$(xprop -id "$1" _NET_FRAME_EXTENTS 2> /dev/null | sed -nE 's/.*= ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+)/\1 \2 \3 \4/p')
+  [ -n "$e" ] && read -r l r t b <<< "$e"
+  echo "$((x - l)) $((y - t)) $((w + l + r)) $((h + t + b))"
 }
 
 # window_named REGEX: the id of the first visible window with that title.
@@ -96,12 +114,19 @@ wait_window() {
   window=$e2e_found
 }
 
-# start_app ZEMBRIX: runs the explorer in $e2e_work, sets $app and $window.
+# start_app ZEMBRIX: runs the explorer in $e2e_work, sets $app and $window,
+# and the frame's own area (menu bar and view, inside the window manager's
+# frame): frame_x, frame_y, frame_w, frame_h; the menu and the screenshots
+# of the view are taken there.
 start_app() {
   (cd "$e2e_work" && exec "$1") &
   app=$!
   e2e_pids+=("$app")
   wait_window '^Zembrix$'
+  read -r frame_x frame_y frame_w frame_h < <(client_geometry "$window")
+  e2e_at="+$frame_x+$frame_y"
+  menu_dx=$frame_x
+  menu_dy=$frame_y
 }
 
 # shot FILE [GEOMETRY]: a PPM screenshot of the screen, or of WxH+X+Y of it.

@@ -11,12 +11,12 @@
 start_display
 start_app "$1"
 frame=$window
-view_shows "$2" 550 300 || fail "no start-up picture: $e2e_result"
+view_shows "$2" "$frame_w" "$frame_h" || fail "no start-up picture: $e2e_result"
 
 menu_pick 50 30  # View > Coordinates Window
 wait_window '^Coordinates$'
 coordinates=$window
-read -r cx cy < <(xdotool getwindowgeometry "$coordinates" | sed -nE 's/.*Position: ([0-9]+),([0-9]+).*/\1 \2/p')
+read -r cx cy _ < <(client_geometry "$coordinates")
 # type_into X Y TEXT: replaces the text of the field centred at X, Y of the
 # Coordinates window.
 type_into() {

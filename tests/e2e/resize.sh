@@ -32,10 +32,11 @@ shows_after_update() {
   echo "$e2e_result"
   menu_pick 50 30  # View > Coordinates Window
   wait_window '^Coordinates$'
-  # It opens over the frame's menu bar; out of the way, the menu hides it again.
+  # It opens over the frame's view, under the menu bar; moved out of the way.
   coordinates=$window
+  opened=$(pos "$coordinates")
   xdotool windowmove "$coordinates" 300 300
-  wait_for 50 eval '[ "$(pos "$coordinates")" != "$fx $((fy + 19))" ]'
+  wait_for 50 eval '[ "$(pos "$coordinates")" != "$opened" ]'
   read -r cx cy < <(pos "$coordinates")
   xdotool mousemove $((cx + 282)) $((cy + 78)) click 1
   answered
@@ -54,13 +55,14 @@ start() {
   e2e_at=+$fx+$fy
   menu_dx=$fx
   menu_dy=$fy
-  view_shows "$matches" 550 300 || fail "no start-up picture: $e2e_result"
+  view_shows "$matches" "$frame_w" "$frame_h" || fail "no start-up picture: $e2e_result"
+  start_view=$(echo "$e2e_result" | sed -E 's/^view ([0-9]+) x ([0-9]+) .*/\1,\2/')
 }
 app_binary=$1
 
 start
 xdotool windowsize "$frame" 700 420
-shows_after_update 700 420 from:544,275
+shows_after_update 700 420 from:$start_view
 echo "a resize to 700 x 420 kept the scale and centre"
 menu_pick 15 75  # File > Exit
 expect_exit 0
@@ -71,20 +73,20 @@ e2e_work=$(mktemp -d)
 start openbox
 # The title bar lies above the client area; a double click on it maximises.
 xdotool mousemove $((fx + 200)) $((fy - 8)) click --repeat 2 --delay 80 1
-maximised() { [ "$(size "$frame")" != "550 300" ]; }
+maximised() { [ "$(size "$frame")" != "$frame_w $frame_h" ]; }
 wait_for 100 maximised || fail "the double click on the title bar did not maximise"
 read -r fx fy < <(pos "$frame")
 read -r fw fh < <(size "$frame")
 e2e_at=+$fx+$fy
 menu_dx=$fx
 menu_dy=$fy
-shows_after_update "$fw" "$fh" from:544,275
+shows_after_update "$fw" "$fh" from:$start_view
 echo "maximised to $fw x $fh: the scale and centre kept"
 shot "$e2e_work/before.ppm" "${fw}x$fh+$fx+$fy"
 xdotool windowminimize --sync "$frame"
 xdotool windowactivate --sync "$frame" 2> /dev/null || xdotool windowmap --sync "$frame"
 wait_for 100 eval '[ "$(xwininfo -id "$frame" | grep -c IsViewable)" = 1 ]' || fail "not restored"
-shows_after_update "$fw" "$fh" from:544,275
+shows_after_update "$fw" "$fh" from:$start_view
 echo "minimised and restored: the picture and the Region as they were"
 menu_pick 15 75
 expect_exit 0

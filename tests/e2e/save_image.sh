@@ -14,11 +14,9 @@ mkdir "$home"
 HOME=$home XDG_CONFIG_HOME=$home XDG_CACHE_HOME=$home XDG_DATA_HOME=$home XDG_STATE_HOME=$home \
   start_app "$1"
 frame=$window
-# Under the window manager the frame's outer edge, caption included, is at the
-# screen's corner: its client area lies below and right of it.
-read -r fx fy < <(xwininfo -id "$frame" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF} END {print x, y}')
-e2e_at=+$fx+$fy
-view_shows "$2" 550 300 || fail "no start-up picture: $e2e_result"
+fx=$frame_x
+fy=$frame_y
+view_shows "$2" "$frame_w" "$frame_h" || fail "no start-up picture: $e2e_result"
 read -r w h x y < <(echo "$e2e_result" | sed -E 's/^view ([0-9]+) x ([0-9]+) at \(([0-9]+), ([0-9]+)\).*/\1 \2 \3 \4/')
 shot "$e2e_work/view.ppm" "${w}x${h}+$((fx + x))+$((fy + y))"
 

@@ -1,31 +1,23 @@
 #!/bin/bash
-# End to end: mouse zoom on the real explorer. A click at the view's centre, a
-# drag, an Alt+release and a right click, each followed by a pixel comparison
-# of the view with the picture computed for the Region the gesture gives;
-# during the drag the view shows the picture with exactly the rubber band's
-# outline XOR white, and after the release no trace of it.
-# With "openbox" the same runs under that window manager, which takes Alt with
-# a click for itself: there the right click is the zoom-out, and Alt+release
-# is left out.
-# Usage: zoom_gestures.sh ZEMBRIX VIEW_MATCHES [openbox]
+# End to end: mouse zoom on the real explorer (under $E2E_WM, if set). A click
+# at the view's centre, a drag, an Alt+release and a right click, each followed
+# by a pixel comparison of the view with the picture computed for the Region
+# the gesture gives; during the drag the view shows the picture with exactly
+# the rubber band's outline XOR white, and after the release no trace of it.
+# A window manager takes Alt with a click for itself: under one the right
+# click is the zoom-out, and Alt+release is left out.
+# Usage: zoom_gestures.sh ZEMBRIX VIEW_MATCHES
 . "$(dirname "$0")/lib.sh"
-wm=${3:-}
-start_display $wm
+start_display
 start_app "$1"
 matches=$2
-# The frame's window on the screen: (0, 0) bare, inside its decorations under
-# a window manager.
-info=$(xwininfo -id "$window")
-fx=$(echo "$info" | awk '/Absolute upper-left X/ {print $4}')
-fy=$(echo "$info" | awk '/Absolute upper-left Y/ {print $4}')
-e2e_at="+$fx+$fy"
-view_shows "$matches" 550 300 || fail "no start-up picture: $e2e_result"
+view_shows "$matches" "$frame_w" "$frame_h" || fail "no start-up picture: $e2e_result"
 # "view W x H at (X, Y) ..."
 read -r w h x y < <(echo "$e2e_result" | sed -E 's/^view ([0-9]+) x ([0-9]+) at \(([0-9]+), ([0-9]+)\).*/\1 \2 \3 \4/')
 [ -n "$y" ] || fail "no view geometry in: $e2e_result"
-echo "view $w x $h at ($x, $y) in the frame at ($fx, $fy)"
-x=$((fx + x))
-y=$((fy + y))
+echo "view $w x $h at ($x, $y) in the frame at ($frame_x, $frame_y)"
+x=$((frame_x + x))
+y=$((frame_y + y))
 
 # at VX VY: the view's client point on the screen.
 at() { xdotool mousemove $((x + $1)) $((y + $2)); }
@@ -34,7 +26,7 @@ cy=$((h / 2))
 gestures=("$cx,$cy,$cx,$cy")
 at $cx $cy
 xdotool click 1
-view_shows "$matches" 550 300 "${gestures[@]}" || fail "click: $e2e_result"
+view_shows "$matches" "$frame_w" "$frame_h" "${gestures[@]}" || fail "click: $e2e_result"
 echo "click: $e2e_result"
 
 # The drag: the picture under the band is the one from before the press.
@@ -57,14 +49,14 @@ wait_for 100 band_is "$e2e_work/banded.ppm" ||
 echo "rubber band: exactly the outline XOR white"
 xdotool mouseup 1
 gestures+=("100,60,300,200")
-view_shows "$matches" 550 300 "${gestures[@]}" || fail "drag: $e2e_result"
+view_shows "$matches" "$frame_w" "$frame_h" "${gestures[@]}" || fail "drag: $e2e_result"
 echo "drag: $e2e_result"
 
-if [ -z "$wm" ]; then
+if [ -z "${E2E_WM:-}" ]; then
   at 50 40
   xdotool mousedown 1 keydown alt mouseup 1 keyup alt
   gestures+=("alt:50,40,50,40")
-  view_shows "$matches" 550 300 "${gestures[@]}" || fail "Alt+release: $e2e_result"
+  view_shows "$matches" "$frame_w" "$frame_h" "${gestures[@]}" || fail "Alt+release: $e2e_result"
   echo "Alt+release: $e2e_result"
 fi
 
@@ -72,7 +64,7 @@ fi
 at 70 50
 xdotool click 3
 gestures+=("alt:70,50,70,50")
-view_shows "$matches" 550 300 "${gestures[@]}" || fail "right click: $e2e_result"
+view_shows "$matches" "$frame_w" "$frame_h" "${gestures[@]}" || fail "right click: $e2e_result"
 echo "right click: $e2e_result"
 
 xdotool key Escape key alt+F4

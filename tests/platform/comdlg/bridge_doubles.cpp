@@ -36,4 +36,9 @@ void EndForeignModal(HWND owner) {
         widget->window()->setEnabled(true);
 }
 
+// No window manager's frame here.
+QSize OuterSizeOf(const QWidget& widget) {
+    return widget.size();
+}
+
 }  // namespace platform
