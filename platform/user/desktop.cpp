@@ -19,9 +19,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QWindow>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -80,14 +82,23 @@ std::vector<uint32_t> Property32(xcb_connection_t* c, xcb_window_t w, xcb_atom_t
     return items;
 }
 
-// The window manager's frame extents (left, right, top, bottom), once set.
+// The server counts device pixels; the window model, like Qt, counts logical
+// ones (two device pixels each way at 200 %, the same at 100 %).
+double DeviceRatio() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+// The window manager's frame extents (left, right, top, bottom) in logical
+// pixels, once set; a part of a logical pixel counts as a whole one.
 std::optional<QMargins> Extents(xcb_connection_t* c, xcb_window_t w) {
     std::vector<uint32_t> e = Property32(c, w, Atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
     if (e.size() != 4 || e[0] > 256 || e[1] > 256 || e[2] > 256 || e[3] > 256) {
         return std::nullopt;
     }
-    return QMargins(static_cast<int>(e[0]), static_cast<int>(e[2]), static_cast<int>(e[1]),
-                    static_cast<int>(e[3]));
+    const double ratio = DeviceRatio();
+    auto logical = [ratio](uint32_t device) { return static_cast<int>(std::ceil(device / ratio)); };
+    return QMargins(logical(e[0]), logical(e[2]), logical(e[1]), logical(e[3]));
 }
 
 // Whether an EWMH window manager runs and answers a request for the frame
@@ -509,7 +520,9 @@ std::optional<QPoint> ServerPosition(const QWidget& widget) {
         c, xcb_translate_coordinates(c, native, Root(c), 0, 0), nullptr);
     std::optional<QPoint> p;
     if (r) {
-        p = QPoint(r->dst_x, r->dst_y);
+        const double ratio = DeviceRatio();
+        p = QPoint(static_cast<int>(std::lround(r->dst_x / ratio)),
+                   static_cast<int>(std::lround(r->dst_y / ratio)));
     }
     std::free(r);
     return p;
