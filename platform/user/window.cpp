@@ -338,15 +338,16 @@ void SyncWidgetGeometry(Window& w) {
         QRect inner = w.rect.marginsRemoved(w.frame);
         bool managed = w.widget->windowState() &
                        (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen);
-        if (!managed && !(w.style & WS_THICKFRAME)) {
-            w.widget->setFixedSize(inner.size());
-        }
-        if (managed) {
-        } else if (w.frameKnown) {
-            w.widget->setGeometry(inner);
-        } else {
-            w.widget->resize(inner.size());
-            w.widget->move(w.rect.topLeft());
+        if (!managed) {
+            if (!(w.style & WS_THICKFRAME)) {
+                w.widget->setFixedSize(inner.size());
+            }
+            if (w.frameKnown) {
+                w.widget->setGeometry(inner);
+            } else {
+                w.widget->resize(inner.size());
+                w.widget->move(w.rect.topLeft());
+            }
         }
     } else if (Window* parent = Find(w.parent)) {
         w.widget->setGeometry(w.rect.translated(ClientRectInWindow(*parent).topLeft()));
