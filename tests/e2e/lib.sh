@@ -1,5 +1,6 @@
-# Sourced by the end-to-end scripts: a fresh Xvfb display (under a window
-# manager when asked), the explorer on it, bounded polls, screenshots, and a cleanup trap
+# Sourced by the end-to-end scripts, the one set-up of a real display for
+# every test that needs one: a fresh Xvfb display (under a window manager when
+# asked), the explorer on it, bounded polls, screenshots, and a cleanup trap
 # that ends every process started here, whatever happens.
 #
 # The display number comes from Xvfb itself (-displayfd), so concurrent tests
@@ -20,6 +21,9 @@ e2e_cleanup() {
   rm -rf "$e2e_work"
 }
 trap e2e_cleanup EXIT
+# A CTest timeout or Ctrl-C ends the script through the EXIT trap too.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 fail() {
   echo "FAIL: $*"
   exit 1
@@ -117,9 +121,17 @@ wait_window() {
 # start_app ZEMBRIX: runs the explorer in $e2e_work, sets $app and $window,
 # and the frame's own area (menu bar and view, inside the window manager's
 # frame): frame_x, frame_y, frame_w, frame_h; the menu and the screenshots
-# of the view are taken there.
+# of the view are taken there. With E2E_LOCALE set (de_DE.UTF-8), the
+# explorer runs in that locale, generated into $e2e_work (no system change).
 start_app() {
-  (cd "$e2e_work" && exec "$1") &
+  local locale=()
+  if [ -n "${E2E_LOCALE:-}" ]; then
+    mkdir -p "$e2e_work/locale"
+    localedef -i "${E2E_LOCALE%%.*}" -f "${E2E_LOCALE#*.}" "$e2e_work/locale/$E2E_LOCALE" > /dev/null 2>&1
+    [ -d "$e2e_work/locale/$E2E_LOCALE" ] || fail "cannot generate the locale $E2E_LOCALE"
+    locale=(env "LOCPATH=$e2e_work/locale" "LC_ALL=$E2E_LOCALE" "LANG=$E2E_LOCALE")
+  fi
+  (cd "$e2e_work" && exec "${locale[@]}" "$1") &
   app=$!
   e2e_pids+=("$app")
   wait_window '^Zembrix$'

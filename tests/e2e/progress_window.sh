@@ -5,7 +5,8 @@
 # window then appears with its template's size, and two photographs taken
 # while it is up show its bar and percentage moving under an unchanged
 # "Rendering..." label. Then F5, F1 and Alt+F4 typed into the Coordinates
-# window act as in the frame.
+# window act as in the frame; during the F5 computation the progress window
+# stands centred over the frame and leaves no copy of itself elsewhere.
 # Usage: progress_window.sh ZEMBRIX VIEW_MATCHES
 . "$(dirname "$0")/lib.sh"
 start_display
@@ -79,13 +80,37 @@ wait_for 1200 progress_gone || fail "the computation did not end within 120 s"
 echo "the progress window went away"
 
 # The frame's keys act while the Coordinates window is the active one (focus
-# in its Iterations field): F5 recomputes (the progress window comes again),
-# F1 opens About, and after Escape, Alt+F4 ends the program.
+# in its Iterations field): F5 recomputes the same picture, so while the
+# progress window is up everything of the frame's area beside it and the
+# Coordinates window (its caret blinks) must look as before: no second copy
+# of the progress window anywhere. Then F1 opens About, and after Escape,
+# Alt+F4 ends the program.
 xdotool mousemove $((cx + 128)) $((cy + 78)) click 1
+read -r cw ch < <(client_geometry "$coordinates" | cut -d' ' -f3,4)
+frame_area="${frame_w}x$frame_h+$frame_x+$frame_y"
+settled() {
+  shot "$e2e_work/before.ppm" "$frame_area" && shot "$e2e_work/again.ppm" "$frame_area" &&
+    same "$e2e_work/before.ppm" "$e2e_work/again.ppm"
+}
+wait_for 50 settled || fail "the frame did not settle"
 xdotool key F5
 wait_for 300 e2e_progress_up || fail "F5 in the Coordinates window computed nothing"
+shot "$e2e_work/during.ppm" "$frame_area"
+read -r px py _ < <(client_geometry "$progress")
+# Centred over the frame's window rectangle (outer 550 x 300 at the screen's
+# corner) from its client size 257 x 66: 275 - 128, 150 - 33.
+[ "$px,$py" = "147,117" ] || fail "the progress window is at ($px, $py), not at (147, 117)"
+mask() {
+  convert "$1" -fill black \
+    -draw "rectangle $((px - frame_x)),$((py - frame_y)) $((px - frame_x + pw - 1)),$((py - frame_y + ph - 1))" \
+    -draw "rectangle $((cx - frame_x)),$((cy - frame_y)) $((cx - frame_x + cw - 1)),$((cy - frame_y + ch - 1))" "$2"
+}
+mask "$e2e_work/before.ppm" "$e2e_work/before-masked.ppm"
+mask "$e2e_work/during.ppm" "$e2e_work/during-masked.ppm"
+differ=$(compare -metric AE "$e2e_work/before-masked.ppm" "$e2e_work/during-masked.ppm" null: 2>&1)
+[ "$differ" = 0 ] || fail "$differ pixels of the frame changed beside the progress window (a second copy?)"
+echo "F5 in the Coordinates window recomputed; the progress window stands centred at ($px, $py) and nothing else changed"
 wait_for 1200 progress_gone || fail "the F5 computation did not end within 120 s"
-echo "F5 in the Coordinates window recomputed"
 xdotool mousemove $((cx + 128)) $((cy + 78)) click 1
 xdotool key F1
 wait_window '^About'
