@@ -55,29 +55,6 @@ const DialogItemTemplate about[] = {
     {"STATIC", "by", -1, -1, kText, 0, 145, 20, 8, 8},
 };
 
-const DialogItemTemplate renderToFile[] = {
-    {"BUTTON", "Ok", -1, 1020, kDefault, 0, 112, 120, 50, 14},
-    {"BUTTON", "Cancel", -1, IDCANCEL, kButton, 0, 46, 120, 50, 14},
-    {"STATIC", "by", -1, -1, kText, 0, 62, 71, 8, 8},
-    {"EDIT", "", -1, 1017, kEdit, 0, 7, 67, 52, 14},
-    {"BUTTON", "...", -1, 1009, kButton, 0, 187, 99, 14, 14},
-    {"EDIT", "", -1, 1019, kEdit, 0, 7, 99, 177, 14},
-    {"STATIC", "Filename:", -1, -1, kText, 0, 7, 88, 31, 8},
-    {"STATIC", "X1", -1, -1, kText, 0, 7, 19, 10, 12},
-    {"EDIT", "", -1, 1022, kEdit, 0, 20, 17, 78, 14},
-    {"STATIC", "Y1", -1, -1, kText, 0, 110, 21, 10, 12},
-    {"EDIT", "", -1, 1023, kEdit, 0, 123, 17, 78, 14},
-    {"STATIC", "X2", -1, -1, kText, 0, 7, 38, 10, 12},
-    {"EDIT", "", -1, 1024, kEdit, 0, 20, 35, 78, 14},
-    {"STATIC", "Y2", -1, -1, kText, 0, 110, 39, 10, 12},
-    {"EDIT", "", -1, 1025, kEdit, 0, 123, 35, 78, 14},
-    {"STATIC", "Dimensions:", -1, -1, kText, 0, 7, 7, 39, 8},
-    {"STATIC", "Resolution:", -1, -1, kText, 0, 7, 57, 36, 8},
-    {"EDIT", "", -1, 1021, kEdit, 0, 73, 67, 52, 14},
-    {"STATIC", "Iterations:", -1, -1, kText, 0, 130, 70, 32, 8},
-    {"EDIT", "", -1, 1026, kEdit, 0, 161, 67, 40, 14},
-};
-
 // A modal dialog: an edit, a default button that is not IDOK, Cancel.
 const DialogItemTemplate form[] = {
     {"EDIT", "", -1, kFormEdit, kEdit, 0, 7, 7, 100, 14},
@@ -102,7 +79,6 @@ const DialogTemplate dialogs[] = {
     {106, WS_POPUP | WS_VISIBLE | WS_BORDER | DS_SETFONT, WS_EX_STATICEDGE, 0, 0, 171, 44, "",
      "MS Sans Serif", 8, progress},
     {104, kTool, 0, 0, 0, 213, 94, "About Zembrix", "MS Sans Serif", 8, about},
-    {102, kTool, 0, 0, 0, 208, 142, "Render To File...", "MS Sans Serif", 8, renderToFile},
     {kFormDialog, kTool, 0, 10, 10, 120, 60, "Form", "MS Sans Serif", 8, form},
     {kPlainDialog, kTool | WS_VISIBLE, 0, 0, 0, 120, 50, "Plain", "MS Sans Serif", 8, plain},
     {kBrokenDialog, kTool, 0, 0, 0, 50, 50, "Broken", "MS Sans Serif", 8, broken},
@@ -132,20 +108,15 @@ const AcceleratorEntry frameKeys[] = {
     {FVIRTKEY | FNOINVERT, VK_F1, 40009},
     {FVIRTKEY | FNOINVERT | FALT, VK_F4, 40001},
     {FVIRTKEY | FNOINVERT, VK_F5, 40008},
-    {FVIRTKEY | FNOINVERT, VK_RETURN, kEnterCommand},
 };
 
-const AcceleratorTemplate accelerators[] = {{105, std::span<const AcceleratorEntry>(frameKeys, 3)},
-                                            {kEnterAccelerators, frameKeys}};
+const AcceleratorTemplate accelerators[] = {{105, frameKeys}};
 
 const unsigned char bitmapBytes[] = {
 #include "tests/platform/user/bitmap_bytes.inc"
 };
 
-const unsigned char corruptBytes[] = {'B', 'M', 0xFF, 0xFF, 0xFF, 0x7F, 0, 0,    0,    0,    0x36,
-                                      0,   0,   0,    40,   0,    0,    0, 0xFF, 0xFF, 0xFF, 0x7F};
-
-const BitmapResource bitmaps[] = {{kTestBitmap, bitmapBytes}, {kCorruptBitmap, corruptBytes}};
+const BitmapResource bitmaps[] = {{kTestBitmap, bitmapBytes}};
 
 template <class T, std::size_t N>
 const T* ById(const T (&table)[N], int id) {

@@ -10,6 +10,3 @@ inline constexpr int kPlainEdit = 2011;
 inline constexpr int kPlainGo = 2012;
 inline constexpr int kBrokenDialog = 202;
 inline constexpr int kTestBitmap = 109;
-inline constexpr int kCorruptBitmap = 110;
-inline constexpr int kEnterAccelerators = 205;
-inline constexpr int kEnterCommand = 40100;
