@@ -24,7 +24,6 @@ QWidget* WidgetOfWindow(HWND window) {
 void BeginForeignModal(HWND owner) {
     auto& bridge = zembrix::test::Bridge();
     ++bridge.modalDepth;
-    bridge.owners.push_back(owner);
     if (QWidget* widget = WidgetOfWindow(owner))
         widget->window()->setEnabled(false);
 }

@@ -4,8 +4,6 @@
 // the window layer does.
 #pragma once
 
-#include <vector>
-
 #include "platform/win32/types.h"
 
 class QWidget;
@@ -16,7 +14,6 @@ struct BridgeRecord {
     HWND widgetWindow = nullptr;  // the window WidgetOfWindow knows
     QWidget* widget = nullptr;
     int modalDepth = 0;        // Begin minus End calls so far
-    std::vector<HWND> owners;  // owner of every BeginForeignModal
 };
 
 BridgeRecord& Bridge();

@@ -1,7 +1,8 @@
 // The real QFileDialog and QColorDialog behind GetSaveFileNameA and
 // ChooseColorA, driven with key and button events on Qt's offscreen
 // platform: what the boxes show, that only their owner is disabled, and what
-// comes back.
+// comes back. (Typed into under a window manager end to end: the save box by
+// e2e_save_image, the colour box by e2e_soak.)
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QColorDialog>
@@ -80,10 +81,8 @@ protected:
     static void TearDownTestSuite() { application.reset(); }
 
     QtDialogsTest() {
-        owner.setWindowTitle("owner");
         owner.resize(400, 300);
         owner.show();
-        other.setWindowTitle("another window");
         other.show();
         zembrix::test::Bridge() = zembrix::test::BridgeRecord{};
         zembrix::test::Bridge().widgetWindow = kOwner;
@@ -99,6 +98,7 @@ protected:
         EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
         ASSERT_NE(box.windowHandle(), nullptr);
         EXPECT_EQ(box.windowHandle()->transientParent(), owner.windowHandle());
+        other.clear();
         QTest::keyClicks(&other, "abc");
         EXPECT_EQ(other.text(), "abc") << "another window still takes keys";
     }
@@ -113,7 +113,6 @@ std::unique_ptr<QApplication> QtDialogsTest::application;
 TEST_F(QtDialogsTest,
        SaveBoxShowsTheFiltersAndReturnsATypedNameWithTheExtensionAndTheFilterChosen) {
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
     char buffer[MAX_PATH] = {};
     OPENFILENAMEA ofn{};
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
@@ -124,7 +123,6 @@ TEST_F(QtDialogsTest,
     const QByteArray initialDir = QFile::encodeName(folder.path());
     ofn.lpstrInitialDir = initialDir.constData();
     ofn.lpstrTitle = "Save Image As...";
-    ofn.Flags = OFN_ENABLESIZING;
     ofn.lpstrDefExt = "bmp";
 
     auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
@@ -143,34 +141,8 @@ TEST_F(QtDialogsTest,
     ASSERT_TRUE(GetSaveFileNameA(&ofn));
     EXPECT_TRUE(driver->acted);
     EXPECT_TRUE(owner.isEnabled());
-    EXPECT_EQ(QDir(QFileInfo(QFile::decodeName(buffer)).path()).canonicalPath(),
-              QDir(folder.path()).canonicalPath());
     EXPECT_EQ(QFileInfo(QFile::decodeName(buffer)).fileName(), "typed.bmp");
-    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(buffer))) << "the box creates no file";
     EXPECT_EQ(ofn.nFilterIndex, 2u) << "the filter chosen in the box";
-}
-
-TEST_F(QtDialogsTest, SaveBoxWithAnEmptyPatternListsEveryFileAndCancelsWithEscape) {
-    char buffer[MAX_PATH] = "start.bmp";
-    OPENFILENAMEA ofn{};
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
-    ofn.hwndOwner = kOwner;
-    ofn.lpstrFilter = "*.BMP\0";
-    ofn.lpstrFile = buffer;
-    ofn.nMaxFile = sizeof buffer;
-    ofn.lpstrTitle = "Save to Bitmap...";
-    ofn.Flags = OFN_ENABLESIZING;
-    auto driver = WhenShown::Start<QFileDialog>([&](QFileDialog& box) {
-        EXPECT_EQ(box.nameFilters(), QStringList({"*.BMP (*)"}));
-        QLineEdit* name = box.findChild<QLineEdit*>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        EXPECT_EQ(name->text(), "start.bmp");
-        QTest::keyClick(name, Qt::Key_Escape);
-    });
-    EXPECT_FALSE(GetSaveFileNameA(&ofn));
-    EXPECT_TRUE(driver->acted);
-    EXPECT_EQ(CommDlgExtendedError(), 0u);
-    EXPECT_STREQ(buffer, "start.bmp");
 }
 
 QPushButton* ButtonWithText(QWidget& box, const QString& part) {
@@ -180,124 +152,60 @@ QPushButton* ButtonWithText(QWidget& box, const QString& part) {
     return nullptr;
 }
 
-TEST_F(QtDialogsTest, ColourBoxStartsAtTheColourOffersTheCustomColoursAndReturnsTheChoice) {
+// The program keeps one colour box (Qt's leave memory behind when destroyed):
+// each call still starts from its own request, over a small owner in the
+// screen's corner it stays on the screen, and the custom colours defined in
+// it come back also when it is cancelled.
+TEST_F(QtDialogsTest, EachColourBoxStartsFromItsRequestStaysOnTheScreenAndKeepsCustomColours) {
+    owner.setGeometry(0, 0, 150, 100);
+    const QRect area = owner.screen()->availableGeometry();
     std::array<COLORREF, 16> custom;
     custom.fill(0xFFFFFF);
     custom[3] = RGB(1, 2, 3);
-    CHOOSECOLORA cc{};
-    cc.lStructSize = sizeof cc;
-    cc.hwndOwner = kOwner;
-    cc.rgbResult = RGB(0, 0, 255);
-    cc.lpCustColors = custom.data();
-    cc.Flags = CC_RGBINIT | CC_ANYCOLOR;
-    auto driver = WhenShown::Start<QColorDialog>([&](QColorDialog& box) {
-        EXPECT_EQ(box.currentColor(), QColor(0, 0, 255));
-        EXPECT_EQ(QColorDialog::customColor(3), QColor(1, 2, 3));
-        ExpectModalToOwnerOnly(box);
-        box.setCurrentColor(QColor(16, 32, 48));
-        QPushButton* add = ButtonWithText(box, "Custom");
-        ASSERT_NE(add, nullptr);
-        add->click();
-        QPushButton* ok = ButtonWithText(box, "OK");
-        ASSERT_NE(ok, nullptr);
-        ok->click();
-    });
-    ASSERT_TRUE(ChooseColorA(&cc));
-    EXPECT_TRUE(driver->acted);
-    EXPECT_EQ(cc.rgbResult, RGB(16, 32, 48));
-    EXPECT_NE(std::find(custom.begin(), custom.end(), RGB(16, 32, 48)), custom.end())
-        << "the custom colour defined in the box comes back";
-    EXPECT_EQ(custom[3], RGB(1, 2, 3));
-    EXPECT_TRUE(owner.isEnabled());
-}
-
-TEST_F(QtDialogsTest, BoxesOverASmallOwnerInTheScreenCornerStayOnTheScreen) {
-    owner.setGeometry(0, 0, 150, 100);
-    const QRect area = owner.screen()->availableGeometry();
-    auto onScreen = [&](QDialog& box) {
-        EXPECT_TRUE(area.contains(box.frameGeometry().topLeft())) << "top-left off the screen";
-        EXPECT_TRUE(box.width() > area.width() || area.contains(box.geometry().bottomRight()))
-            << "bottom-right off the screen";
-        box.reject();
-    };
-    std::array<COLORREF, 16> custom{};
-    CHOOSECOLORA cc{};
-    cc.lStructSize = sizeof cc;
-    cc.hwndOwner = kOwner;
-    cc.lpCustColors = custom.data();
-    auto colour = WhenShown::Start<QColorDialog>(onScreen);
-    EXPECT_FALSE(ChooseColorA(&cc));
-    EXPECT_TRUE(colour->acted);
-
-    char path[MAX_PATH] = {};
-    OPENFILENAMEA ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = kOwner;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof path;
-    auto save = WhenShown::Start<QFileDialog>(onScreen);
-    EXPECT_FALSE(GetSaveFileNameA(&ofn));
-    EXPECT_TRUE(save->acted);
-}
-
-TEST_F(QtDialogsTest, ColourBoxCancelledStillReturnsTheCustomColours) {
-    std::array<COLORREF, 16> custom;
-    custom.fill(0xFFFFFF);
-    CHOOSECOLORA cc{};
-    cc.lStructSize = sizeof cc;
-    cc.hwndOwner = kOwner;
-    cc.rgbResult = RGB(7, 7, 7);
-    cc.lpCustColors = custom.data();
-    cc.Flags = CC_RGBINIT;
-    auto driver = WhenShown::Start<QColorDialog>([&](QColorDialog& box) {
-        box.setCurrentColor(QColor(200, 100, 0));
-        QPushButton* add = ButtonWithText(box, "Custom");
-        ASSERT_NE(add, nullptr);
-        add->click();
-        box.reject();
-    });
-    EXPECT_FALSE(ChooseColorA(&cc));
-    EXPECT_TRUE(driver->acted);
-    EXPECT_EQ(cc.rgbResult, RGB(7, 7, 7));
-    EXPECT_NE(std::find(custom.begin(), custom.end(), RGB(200, 100, 0)), custom.end());
-}
-
-// The program keeps one colour box (Qt's leave memory behind when destroyed):
-// each call still starts from its own request.
-TEST_F(QtDialogsTest, ASecondColourBoxStartsFromItsOwnRequest) {
-    std::array<COLORREF, 16> custom;
-    custom.fill(0xFFFFFF);
-    for (const COLORREF initial : {RGB(0, 0, 255), RGB(9, 8, 7)}) {
+    const struct {
+        COLORREF initial;
+        QColor chosen;
+        bool accept;
+    } calls[] = {{RGB(0, 0, 255), QColor(16, 32, 48), true},
+                 {RGB(9, 8, 7), QColor(200, 100, 0), false}};
+    for (const auto& call : calls) {
         CHOOSECOLORA cc{};
         cc.lStructSize = sizeof cc;
         cc.hwndOwner = kOwner;
-        cc.rgbResult = initial;
+        cc.rgbResult = call.initial;
         cc.lpCustColors = custom.data();
-        cc.Flags = CC_RGBINIT;
-        const bool firstBox = initial == RGB(0, 0, 255);
+        cc.Flags = CC_RGBINIT | CC_ANYCOLOR;
         auto driver = WhenShown::Start<QColorDialog>([&](QColorDialog& box) {
             // A mark rather than the address: a fresh box may well be made
             // where the last one was.
-            if (firstBox) {
-                box.setProperty("firstOfTheTest", true);
-            } else {
-                EXPECT_TRUE(box.property("firstOfTheTest").toBool()) << "the box is kept";
-            }
-            EXPECT_EQ(box.currentColor(),
-                      QColor(GetRValue(initial), GetGValue(initial), GetBValue(initial)));
-            EXPECT_FALSE(owner.isEnabled());
-            ASSERT_NE(box.windowHandle(), nullptr);
-            EXPECT_EQ(box.windowHandle()->transientParent(), owner.windowHandle());
-            if (firstBox) {
-                box.setCurrentColor(QColor(16, 32, 48));
-                box.accept();
+            EXPECT_EQ(box.property("seen").toBool(), !call.accept) << "the box is kept";
+            box.setProperty("seen", true);
+            EXPECT_EQ(box.currentColor(), QColor(GetRValue(call.initial), GetGValue(call.initial),
+                                                 GetBValue(call.initial)));
+            EXPECT_EQ(QColorDialog::customColor(3), QColor(1, 2, 3));
+            EXPECT_TRUE(area.contains(box.frameGeometry().topLeft()));
+            EXPECT_TRUE(box.width() > area.width() || area.contains(box.geometry().bottomRight()));
+            ExpectModalToOwnerOnly(box);
+            box.setCurrentColor(call.chosen);
+            QPushButton* add = ButtonWithText(box, "Custom");
+            ASSERT_NE(add, nullptr);
+            add->click();
+            if (call.accept) {
+                QPushButton* ok = ButtonWithText(box, "OK");
+                ASSERT_NE(ok, nullptr);
+                ok->click();
             } else {
                 box.reject();
             }
         });
-        EXPECT_EQ(ChooseColorA(&cc) != FALSE, firstBox) << "cancelled, whatever the first answered";
+        EXPECT_EQ(ChooseColorA(&cc) != FALSE, call.accept);
         EXPECT_TRUE(driver->acted);
-        EXPECT_EQ(cc.rgbResult, firstBox ? RGB(16, 32, 48) : initial);
+        EXPECT_EQ(cc.rgbResult, call.accept ? RGB(16, 32, 48) : call.initial);
+        const COLORREF defined = RGB(call.chosen.red(), call.chosen.green(), call.chosen.blue());
+        EXPECT_NE(std::find(custom.begin(), custom.end(), defined), custom.end())
+            << "the custom colour defined in the box comes back";
+        EXPECT_EQ(custom[3], RGB(1, 2, 3));
+        EXPECT_TRUE(owner.isEnabled());
     }
 }
 

@@ -1,9 +1,11 @@
-// GetSaveFileNameA through the dialog hook: what the box is asked to show for
-// the program's two uses, and how the answer reaches the caller's buffer.
+// GetSaveFileNameA and ChooseColorA through their dialog hooks: what the
+// boxes are asked to show for the program's uses, how the answer reaches the
+// caller's record, and malformed records. (The real boxes, their colours and
+// custom colours are in qt_dialogs_test.cpp.)
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
-#include <string>
 
 #include "platform/internal/dialog_hooks.h"
 #include "platform/win32.h"
@@ -11,14 +13,15 @@
 
 namespace {
 
+using platform::ColorDialogRequest;
 using platform::SaveFileDialogAnswer;
 using platform::SaveFileDialogRequest;
 
 const HWND kOwner = reinterpret_cast<HWND>(0x7710);
 
-class SaveFileTest : public ::testing::Test {
+class DialogHookTest : public ::testing::Test {
 protected:
-    SaveFileTest() {
+    DialogHookTest() {
         zembrix::test::Bridge() = zembrix::test::BridgeRecord{};
         platform::SetSaveFileDialogHook([this](const SaveFileDialogRequest& request) {
             ++calls;
@@ -26,8 +29,16 @@ protected:
             depthInBox = zembrix::test::Bridge().modalDepth;
             return answer;
         });
+        platform::SetColorDialogHook([this](const ColorDialogRequest& request) {
+            ++calls;
+            colorSeen = request;
+            return platform::ColorDialogAnswer{};
+        });
     }
-    ~SaveFileTest() override { platform::SetSaveFileDialogHook(nullptr); }
+    ~DialogHookTest() override {
+        platform::SetSaveFileDialogHook(nullptr);
+        platform::SetColorDialogHook(nullptr);
+    }
 
     // The Save Image dialog's record.
     OPENFILENAMEA SaveImageRecord() {
@@ -47,53 +58,38 @@ protected:
     char buffer[MAX_PATH] = {};
     SaveFileDialogAnswer answer;
     SaveFileDialogRequest seen;
+    ColorDialogRequest colorSeen;
     int calls = 0;
     int depthInBox = 0;
 };
 
-TEST_F(SaveFileTest, ShowsTheSaveImageBoxModalToItsOwnerAndAppendsTheExtension) {
-    answer = {true, "/home/user/pictures/set", 0};
-    OPENFILENAMEA ofn = SaveImageRecord();
-    ASSERT_TRUE(GetSaveFileNameA(&ofn));
-    EXPECT_EQ(CommDlgExtendedError(), 0u);
-
+// The default extension goes only onto a name without one (a dot in a folder
+// name is not one); the filter in effect at the end comes back 1-based.
+TEST_F(DialogHookTest, TheSaveImageBoxAppendsTheExtensionOnlyToANameWithoutOne) {
+    const struct {
+        const char* answered;
+        DWORD filter;
+        const char* returned;
+        std::size_t extension;  // nFileExtension
+    } cases[] = {{"/home/user/pictures/set", 0, "/home/user/pictures/set.bmp", 24},
+                 {"/tmp/picture.png", 1, "/tmp/picture.png", 13},
+                 {"/tmp/folder.d/picture", 0, "/tmp/folder.d/picture.bmp", 22}};
+    for (const auto& c : cases) {
+        answer = {true, c.answered, c.filter};
+        OPENFILENAMEA ofn = SaveImageRecord();
+        ASSERT_TRUE(GetSaveFileNameA(&ofn)) << c.answered;
+        EXPECT_STREQ(buffer, c.returned);
+        EXPECT_EQ(ofn.nFileExtension, c.extension) << c.answered;
+        EXPECT_EQ(ofn.nFilterIndex, c.filter + 1) << c.answered;
+    }
     EXPECT_EQ(seen.owner, kOwner);
-    EXPECT_EQ(seen.title, "Save Image As...");
-    ASSERT_EQ(seen.filters.size(), 2u);
-    EXPECT_EQ(seen.filters[0].text, "Bitmap Files");
-    EXPECT_EQ(seen.filters[0].patterns, std::vector<std::string>{"*.bmp"});
-    EXPECT_EQ(seen.filters[1].text, "All Files");
-    EXPECT_EQ(seen.filters[1].patterns, std::vector<std::string>{"*.*"});
-    EXPECT_EQ(seen.filterIndex, 0u);
-    EXPECT_EQ(seen.fileName, "");
-    EXPECT_EQ(seen.directory, "");
     EXPECT_EQ(seen.defaultExtension, "bmp");
     EXPECT_FALSE(seen.overwritePrompt);
     EXPECT_EQ(depthInBox, 1) << "the owner is disabled while the box is up";
     EXPECT_EQ(zembrix::test::Bridge().modalDepth, 0);
-    EXPECT_EQ(zembrix::test::Bridge().owners, std::vector<HWND>{kOwner});
-
-    EXPECT_STREQ(buffer, "/home/user/pictures/set.bmp");
-    EXPECT_EQ(ofn.nFileOffset, std::strlen("/home/user/pictures/"));
-    EXPECT_EQ(ofn.nFileExtension, std::strlen("/home/user/pictures/set."));
-    EXPECT_EQ(ofn.nFilterIndex, 1u);
 }
 
-TEST_F(SaveFileTest, KeepsAnExtensionTypedAndLooksForItInTheNameOnly) {
-    OPENFILENAMEA ofn = SaveImageRecord();
-    answer = {true, "/tmp/picture.png", 1};
-    ASSERT_TRUE(GetSaveFileNameA(&ofn));
-    EXPECT_STREQ(buffer, "/tmp/picture.png");
-    EXPECT_EQ(ofn.nFilterIndex, 2u) << "the filter in effect at the end";
-
-    ofn = SaveImageRecord();
-    buffer[0] = '\0';
-    answer = {true, "/tmp/folder.d/picture", 0};
-    ASSERT_TRUE(GetSaveFileNameA(&ofn));
-    EXPECT_STREQ(buffer, "/tmp/folder.d/picture.bmp");
-}
-
-TEST_F(SaveFileTest, ShowsTheRenderToFileBoxStartingFromTheNameInTheBuffer) {
+TEST_F(DialogHookTest, ShowsTheRenderToFileBoxStartingFromTheNameInTheBuffer) {
     std::strcpy(buffer, "/srv/renders/old.bmp");
     OPENFILENAMEA ofn{};
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
@@ -101,8 +97,6 @@ TEST_F(SaveFileTest, ShowsTheRenderToFileBoxStartingFromTheNameInTheBuffer) {
     ofn.lpstrFilter = "*.BMP\0";  // one entry, its pattern empty
     ofn.lpstrFile = buffer;
     ofn.nMaxFile = sizeof buffer;
-    ofn.lpstrTitle = "Save to Bitmap...";
-    ofn.Flags = OFN_ENABLESIZING;
     answer = {true, "/srv/renders/new", 0};
     ASSERT_TRUE(GetSaveFileNameA(&ofn));
     ASSERT_EQ(seen.filters.size(), 1u);
@@ -110,12 +104,11 @@ TEST_F(SaveFileTest, ShowsTheRenderToFileBoxStartingFromTheNameInTheBuffer) {
     EXPECT_TRUE(seen.filters[0].patterns.empty());
     EXPECT_EQ(seen.directory, "/srv/renders");
     EXPECT_EQ(seen.fileName, "old.bmp");
-    EXPECT_EQ(seen.defaultExtension, "");
     EXPECT_STREQ(buffer, "/srv/renders/new") << "no default extension, nothing appended";
     EXPECT_EQ(ofn.nFileExtension, std::strlen("/srv/renders/new"));
 }
 
-TEST_F(SaveFileTest, ACancelLeavesTheBufferAndReportsNoError) {
+TEST_F(DialogHookTest, ACancelLeavesTheBufferAndReportsNoError) {
     std::strcpy(buffer, "kept.bmp");
     OPENFILENAMEA ofn = SaveImageRecord();
     answer = {false, "/tmp/ignored", 0};
@@ -123,10 +116,9 @@ TEST_F(SaveFileTest, ACancelLeavesTheBufferAndReportsNoError) {
     EXPECT_EQ(CommDlgExtendedError(), 0u);
     EXPECT_STREQ(buffer, "kept.bmp");
     EXPECT_EQ(seen.fileName, "kept.bmp");
-    EXPECT_EQ(zembrix::test::Bridge().modalDepth, 0);
 }
 
-TEST_F(SaveFileTest, APathThatDoesNotFitTheBufferFails) {
+TEST_F(DialogHookTest, APathThatDoesNotFitTheBufferFails) {
     char small[12] = "start";
     OPENFILENAMEA ofn = SaveImageRecord();
     ofn.lpstrFile = small;
@@ -143,26 +135,7 @@ TEST_F(SaveFileTest, APathThatDoesNotFitTheBufferFails) {
     EXPECT_STREQ(small, "/tmp/ab.bmp");
 }
 
-TEST_F(SaveFileTest, ReturnsTheFileTitleAndReadsAnUnterminatedBufferNoFurtherThanItsSize) {
-    char unterminated[4] = {'a', 'b', 'c', 'd'};
-    char title[16] = {};
-    OPENFILENAMEA ofn = SaveImageRecord();
-    ofn.lpstrFile = unterminated;
-    ofn.nMaxFile = sizeof unterminated;
-    ofn.lpstrFileTitle = title;
-    ofn.nMaxFileTitle = sizeof title;
-    answer = {false, "", 0};
-    EXPECT_FALSE(GetSaveFileNameA(&ofn));
-    EXPECT_EQ(seen.fileName, "abcd");
-
-    ofn.lpstrFile = buffer;
-    ofn.nMaxFile = sizeof buffer;
-    answer = {true, "/tmp/x/name", 0};
-    ASSERT_TRUE(GetSaveFileNameA(&ofn));
-    EXPECT_STREQ(title, "name.bmp");
-}
-
-TEST_F(SaveFileTest, RefusesMalformedRecordsWithoutShowingTheBox) {
+TEST_F(DialogHookTest, RefusesMalformedRecordsWithoutShowingTheBox) {
     EXPECT_FALSE(GetSaveFileNameA(nullptr));
     OPENFILENAMEA ofn = SaveImageRecord();
     for (DWORD size : {DWORD{0}, DWORD{76} - 1, DWORD{sizeof(OPENFILENAMEA) + 4}}) {
@@ -189,7 +162,32 @@ TEST_F(SaveFileTest, RefusesMalformedRecordsWithoutShowingTheBox) {
     EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(FNERR_INVALIDFILENAME));
 }
 
-TEST(SaveFileWithoutWidgets, FailsAsADialogFailure) {
+// The colour box starts from black without CC_RGBINIT, and is not shown for
+// a record of the wrong size or without custom colours.
+TEST_F(DialogHookTest, TheColourBoxStartsFromBlackWithoutRgbInitAndRefusesMalformedRecords) {
+    std::array<COLORREF, 16> custom{};
+    CHOOSECOLORA cc{};
+    cc.lStructSize = sizeof cc;
+    cc.rgbResult = RGB(0, 0, 255);
+    cc.lpCustColors = custom.data();
+    ChooseColorA(&cc);
+    EXPECT_EQ(colorSeen.initial, 0u);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(ChooseColorA(nullptr));
+    cc.lStructSize = 0;
+    EXPECT_FALSE(ChooseColorA(&cc));
+    EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_STRUCTSIZE));
+    cc.lStructSize = sizeof cc;
+    cc.lpCustColors = nullptr;
+    EXPECT_FALSE(ChooseColorA(&cc));
+    EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_INITIALIZATION));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(zembrix::test::Bridge().modalDepth, 0);
+}
+
+// Without a QApplication both boxes fail as a dialog failure; the custom
+// colours stay as they were.
+TEST(DialogsWithoutWidgets, FailAsADialogFailure) {
     char buffer[MAX_PATH] = {};
     OPENFILENAMEA ofn{};
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400;
@@ -197,6 +195,14 @@ TEST(SaveFileWithoutWidgets, FailsAsADialogFailure) {
     ofn.nMaxFile = sizeof buffer;
     EXPECT_FALSE(GetSaveFileNameA(&ofn));
     EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_DIALOGFAILURE));
+    std::array<COLORREF, 16> custom{};
+    custom.fill(0x123456);
+    CHOOSECOLORA cc{};
+    cc.lStructSize = sizeof cc;
+    cc.lpCustColors = custom.data();
+    EXPECT_FALSE(ChooseColorA(&cc));
+    EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_DIALOGFAILURE));
+    EXPECT_EQ(custom[7], 0x123456u);
 }
 
 }  // namespace
