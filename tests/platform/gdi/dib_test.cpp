@@ -135,8 +135,8 @@ TEST(DiBits, GetCopiesTheCommonPartInTheHeadersRowOrderAndNoMore) {
         {2, 3, 0, 0, 0, {E, E, E, E, E, E}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", lines " << c.start
-                                        << " + " << c.lines);
+        SCOPED_TRACE(testing::Message()
+                     << c.width << " x " << c.height << ", lines " << c.start << " + " << c.lines);
         const BITMAPV4HEADER header = ViewHeader(c.width, c.height);
         Guarded buffer(c.pixels.size(), E);
         EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), c.start, c.lines, buffer.data(), AsInfo(header),

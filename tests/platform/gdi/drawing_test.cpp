@@ -122,7 +122,7 @@ const Legend kNumbered = {{'.', 0},    {'a', 0x01}, {'b', 0x02}, {'c', 0x03}, {'
 // smaller cuts off columns and rows on both sides.
 TEST(BitBlt, CopiesOneToOneClippedToBothSurfaces) {
     struct Case {
-        int width, height;          // of the target
+        int width, height;         // of the target
         int x, y, cx, cy, sx, sy;  // as BitBlt takes them
         const char* picture;
     };
@@ -162,7 +162,8 @@ TEST(BitBlt, CopiesWithinOneSurfaceAsIfThroughACopyAndFailsForOtherOperations) {
     EXPECT_FALSE(BitBlt(dib.dc(), 0, 0, 2, 2, other.dc(), 0, 0, 0x00660046));  // SRCINVERT
     EXPECT_FALSE(BitBlt(dib.dc(), 0, 0, 2, 2, nullptr, 0, 0, SRCCOPY));
     EXPECT_FALSE(BitBlt(nullptr, 0, 0, 2, 2, other.dc(), 0, 0, SRCCOPY));
-    EXPECT_FALSE(BitBlt(dib.dc(), 0, 0, 2, 2, reinterpret_cast<HDC>(other.bitmap()), 0, 0, SRCCOPY));
+    EXPECT_FALSE(
+        BitBlt(dib.dc(), 0, 0, 2, 2, reinterpret_cast<HDC>(other.bitmap()), 0, 0, SRCCOPY));
 }
 
 }  // namespace

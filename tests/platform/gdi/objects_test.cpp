@@ -57,8 +57,8 @@ TEST(MemoryDc, StartsWithBlackPenWhiteBrushCopyModeAndASharedDefaultBitmap) {
     const HDC first = CreateCompatibleDC(nullptr);
     const HDC second = CreateCompatibleDC(first);
     const BITMAPV4HEADER header = zembrix::test::ViewHeader(1, 1);
-    const HBITMAP bitmap =
-        CreateDIBSection(nullptr, zembrix::test::AsInfo(header), DIB_RGB_COLORS, nullptr, nullptr, 0);
+    const HBITMAP bitmap = CreateDIBSection(nullptr, zembrix::test::AsInfo(header), DIB_RGB_COLORS,
+                                            nullptr, nullptr, 0);
     const HGDIOBJ defaultBitmap = SelectObject(first, bitmap);
     ASSERT_NE(defaultBitmap, nullptr);
     EXPECT_FALSE(DeleteObject(bitmap)) << "selected";

@@ -41,8 +41,8 @@ protected:
     // The surface's rows of 7 as a picture: the two last columns are padding.
     static ::testing::AssertionResult SurfaceIs(const std::string& picture,
                                                 const zembrix::test::Legend& legend) {
-        return zembrix::test::PixelsMatch(
-            [](int x, int y) { return window.pixels[y * 7 + x]; }, picture, legend);
+        return zembrix::test::PixelsMatch([](int x, int y) { return window.pixels[y * 7 + x]; },
+                                          picture, legend);
     }
     static std::vector<LONG> Touched() {
         std::vector<LONG> all;
