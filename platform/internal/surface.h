@@ -1,3 +1,11 @@
+// platform/internal/: the seams between the platform's areas and towards its
+// tests, never included by the program (its API is platform/win32.h): this
+// header (GDI drawing into the window layer's windows), window_bridge.h (what
+// the window layer tells the common dialogs), dialog_hooks.h and faults.h
+// (tests answer the common dialogs and make steps fail), no_destructor.h
+// (tables that outlive every static object). Left out: window surfaces in
+// any pixel format other than 32-bit 0x00RRGGBB.
+//
 // How GDI draws into windows: the window layer lends a window's client-area
 // backing store (32-bit pixels, 0x00RRGGBB, top row first) to GDI for the
 // length of one drawing call, and is told afterwards which pixels changed so

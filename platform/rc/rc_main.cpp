@@ -6,6 +6,14 @@
 // On a malformed file it prints one line, "file:line: what is wrong", to
 // standard error, leaves no output behind and exits with status 1; a wrong
 // command line exits with status 2.
+//
+// The reader behind it (rc_lexer, rc_preprocessor, rc_parser, rc_emitter) is
+// also the library zembrix_rc_reader, for the tests and the fuzz target.
+// Left out: what a resource script may hold beyond this program's resources
+// (string tables, icons, cursors, MENUEX, user-defined and named resources,
+// LANGUAGE: see rc_parser.h), function-like macros and #if (see
+// rc_preprocessor.h), and output of the version resource, which is read and
+// checked only.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

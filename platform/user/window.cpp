@@ -1,3 +1,13 @@
+// platform/user/: the window layer, USER32 and the common controls on Qt 6
+// Widgets. This file holds windows and their classes; queue.cpp the message
+// queue, the loop and painting; dialog.cpp dialogs from the resource
+// templates; menu.cpp menus and accelerators; controls.cpp the system
+// controls; widgets.cpp the Qt widgets that show them and the input they
+// report; desktop.cpp what the window manager is told; app.cpp the start, the
+// surface hooks GDI draws through and the common dialogs' bridge;
+// bmp_decode.cpp the pictures of SS_BITMAP statics. Left out by the layer as
+// a whole: see platform/win32/user.h; by each file: its own header note.
+//
 // Window classes and windows: registration, creation and destruction in the
 // order Windows uses, rectangles, visibility and show states, the user slots,
 // text, parent and owner, enabled state, activation, focus, capture, key

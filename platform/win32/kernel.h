@@ -1,6 +1,6 @@
 // KERNEL: the system services the program uses (winbase.h, fileapi.h,
 // heapapi.h, sysinfoapi.h, errhandlingapi.h, libloaderapi.h), with the real
-// names, values and signatures. Implemented in platform/gdi/kernel.cpp on POSIX.
+// names, values and signatures. Implemented in platform/kernel/kernel.cpp on POSIX.
 //
 // Files are plain POSIX files: share modes, security attributes, templates and
 // overlapped I/O are not supported (WriteFile with an OVERLAPPED fails). ANSI

@@ -1,3 +1,10 @@
+// platform/win32/: the declarations of the Win32 subset on platforms other
+// than Windows, included through platform/win32.h. This header holds what
+// the others share; kernel.h, gdi.h, user.h and comdlg.h each declare one
+// system library's part and say what they leave out. Declarations only: the
+// code is in platform/kernel, gdi, user and comdlg. Left out here: wide
+// characters and the Unicode types (WCHAR, LPWSTR, TCHAR).
+//
 // Basic Win32 types, handles, structures and macros (windef.h, winnt.h,
 // minwindef.h), laid out as on Windows: DWORD and LONG are 32 bits, pointer
 // sized integers follow the pointer. Calling-convention macros are empty: there

@@ -1,10 +1,11 @@
-// DIB sections and SetDIBits/GetDIBits: the header variants accepted, row
-// order, round trips, and that the caller's buffer is touched exactly as far
-// as its header and line count describe it.
+// DIB sections and SetDIBits/GetDIBits: the headers accepted and refused, row
+// order, and that the caller's buffer is touched exactly as far as its header
+// and line count describe it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
-#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/internal/faults.h"
@@ -15,63 +16,39 @@ namespace {
 
 using zembrix::test::AsInfo;
 using zembrix::test::Dib;
-using zembrix::test::PixelsAre;
 using zembrix::test::ViewHeader;
 
 HBITMAP Create(const BITMAPV4HEADER& header, void** bits = nullptr) {
     return CreateDIBSection(nullptr, AsInfo(header), DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
-TEST(CreateDibSection, AcceptsTheViewHeaderAndStoresRowsBottomUpZeroed) {
-    const BITMAPV4HEADER header = ViewHeader(3, 2);
-    void* bits = nullptr;
-    const HBITMAP bitmap = Create(header, &bits);
-    ASSERT_NE(bitmap, nullptr);
-    ASSERT_NE(bits, nullptr);
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(pixels[i], 0u) << i;
-
-    // A line along the top row as shown lands in the last row in memory.
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const HGDIOBJ previous = SelectObject(dc, bitmap);
-    SelectObject(dc, GetStockObject(WHITE_PEN));
-    ASSERT_TRUE(Rectangle(dc, 0, 0, 3, 1));
-    EXPECT_EQ(pixels[0], 0u);
-    EXPECT_EQ(pixels[3], 0xFFFFFFu);
-    EXPECT_EQ(pixels[5], 0xFFFFFFu);
-    SelectObject(dc, previous);
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-}
-
-TEST(CreateDibSection, AcceptsBiRgbTheV4LayoutAndTopDownRows) {
-    BITMAPV4HEADER rgb = ViewHeader(2, 2);
+// Accepted: the view's header, BI_RGB (masks not read), the whole V4 layout,
+// top-down rows. Each starts zeroed, its top row as shown where the header
+// says: last in memory for a positive height, first for a negative one.
+TEST(CreateDibSection, AcceptsThe32BitLayoutsZeroedWithRowsInTheHeadersOrder) {
+    BITMAPV4HEADER rgb = ViewHeader(3, 2);
     rgb.bV4V4Compression = BI_RGB;
-    rgb.bV4RedMask = rgb.bV4GreenMask = rgb.bV4BlueMask = 0x12345678;  // not read for BI_RGB
-    const HBITMAP plain = Create(rgb);
-    EXPECT_NE(plain, nullptr);
-    DeleteObject(plain);
-
-    BITMAPV4HEADER v4 = ViewHeader(2, 2);
+    rgb.bV4RedMask = rgb.bV4GreenMask = rgb.bV4BlueMask = 0x12345678;
+    BITMAPV4HEADER v4 = ViewHeader(3, 2);
     v4.bV4Size = sizeof(BITMAPV4HEADER);
-    const HBITMAP full = Create(v4);
-    EXPECT_NE(full, nullptr);
-    DeleteObject(full);
-
-    void* bits = nullptr;
-    const HBITMAP topDown = Create(ViewHeader(2, -2), &bits);
-    ASSERT_NE(topDown, nullptr);
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const HGDIOBJ previous = SelectObject(dc, topDown);
-    SelectObject(dc, GetStockObject(WHITE_PEN));
-    ASSERT_TRUE(Rectangle(dc, 0, 0, 2, 1));
-    EXPECT_EQ(static_cast<std::uint32_t*>(bits)[0], 0xFFFFFFu)
-        << "the first row in memory is the top row";
-    EXPECT_EQ(static_cast<std::uint32_t*>(bits)[2], 0u);
-    SelectObject(dc, previous);
-    DeleteDC(dc);
-    DeleteObject(topDown);
+    const std::pair<BITMAPV4HEADER, int> cases[] = {
+        {ViewHeader(3, 2), 3}, {rgb, 3}, {v4, 3}, {ViewHeader(3, -2), 0}};
+    for (const auto& [header, topRow] : cases) {
+        void* bits = nullptr;
+        const HBITMAP bitmap = Create(header, &bits);
+        ASSERT_NE(bitmap, nullptr);
+        const auto* pixels = static_cast<const std::uint32_t*>(bits);
+        const HDC dc = CreateCompatibleDC(nullptr);
+        const HGDIOBJ previous = SelectObject(dc, bitmap);
+        EXPECT_EQ(pixels[3 - topRow], 0u);
+        SelectObject(dc, GetStockObject(WHITE_PEN));
+        ASSERT_TRUE(Rectangle(dc, 0, 0, 3, 1));
+        EXPECT_EQ(pixels[topRow], 0xFFFFFFu);
+        EXPECT_EQ(pixels[3 - topRow], 0u);
+        SelectObject(dc, previous);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+    }
 }
 
 TEST(CreateDibSection, RefusesWhatItCannotHoldAndReportsNoBits) {
@@ -102,189 +79,118 @@ TEST(CreateDibSection, RefusesWhatItCannotHoldAndReportsNoBits) {
         EXPECT_EQ(bits, nullptr) << c.what;
     }
     const BITMAPV4HEADER good = ViewHeader(4, 4);
-    EXPECT_EQ(CreateDIBSection(nullptr, nullptr, DIB_RGB_COLORS, nullptr, nullptr, 0), nullptr);
-    EXPECT_EQ(CreateDIBSection(nullptr, AsInfo(good), 2, nullptr, nullptr, 0), nullptr)
-        << "unknown usage";
     int mapping = 0;
+    EXPECT_EQ(CreateDIBSection(nullptr, nullptr, DIB_RGB_COLORS, nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(CreateDIBSection(nullptr, AsInfo(good), 2, nullptr, nullptr, 0), nullptr);
     EXPECT_EQ(CreateDIBSection(nullptr, AsInfo(good), DIB_RGB_COLORS, nullptr, &mapping, 0),
               nullptr)
         << "file mappings are not supported";
-}
-
-TEST(CreateDibSection, FailsCleanlyWhenItsMemoryCannotBeHad) {
     platform::SetFaultInjector(
         [](platform::FaultSite site) { return site == platform::FaultSite::DibSectionAlloc; });
-    void* bits = nullptr;
-    EXPECT_EQ(Create(ViewHeader(4, 4), &bits), nullptr);
+    void* bits = &mapping;
+    EXPECT_EQ(Create(good, &bits), nullptr);
     EXPECT_EQ(bits, nullptr);
     platform::SetFaultInjector(nullptr);
-    const HBITMAP bitmap = Create(ViewHeader(4, 4), &bits);
-    EXPECT_NE(bitmap, nullptr);
-    DeleteObject(bitmap);
 }
 
-// Pixels of a caller's buffer, its rows in the header's order.
-std::vector<std::uint32_t> Pattern(std::size_t count, std::uint32_t base) {
-    std::vector<std::uint32_t> pixels(count);
-    for (std::size_t i = 0; i < count; ++i)
-        pixels[i] = base + static_cast<std::uint32_t>(i);
-    return pixels;
-}
-
-TEST(DiBits, SetThenGetRoundTripsAndKeepsTheRowOrderOfEachHeader) {
-    Dib dib(3, 2);
-    ASSERT_TRUE(dib.Valid());
-    const BITMAPV4HEADER header = ViewHeader(3, 2);
-    const std::vector<std::uint32_t> in = Pattern(6, 0x100);
-    ASSERT_EQ(SetDIBits(dib.dc(), dib.bitmap(), 0, 2, in.data(), AsInfo(header), DIB_RGB_COLORS),
-              2);
-    // Bottom-up: the buffer's first row is the bottom row shown.
-    EXPECT_TRUE(PixelsAre(
-        dib,
-        {
-            "def",
-            "abc",
-        },
-        {{'a', 0x100}, {'b', 0x101}, {'c', 0x102}, {'d', 0x103}, {'e', 0x104}, {'f', 0x105}}));
-    std::vector<std::uint32_t> out(6, 0xDEAD);
-    ASSERT_EQ(GetDIBits(dib.dc(), dib.bitmap(), 0, 2, out.data(),
-                        const_cast<BITMAPINFO*>(AsInfo(header)), DIB_RGB_COLORS),
-              2);
-    EXPECT_EQ(out, in);
-
-    // Read through a top-down header, the top row comes first.
-    const BITMAPV4HEADER topDown = ViewHeader(3, -2);
-    ASSERT_EQ(GetDIBits(nullptr, dib.bitmap(), 0, 2, out.data(),
-                        const_cast<BITMAPINFO*>(AsInfo(topDown)), DIB_RGB_COLORS),
-              2);
-    EXPECT_EQ(out, (std::vector<std::uint32_t>{0x103, 0x104, 0x105, 0x100, 0x101, 0x102}));
-}
-
-TEST(DiBits, CopyOnlyTheLinesAskedForAndReportHowMany) {
-    Dib dib(2, 3);
-    ASSERT_TRUE(dib.Valid());
-    dib.Fill(0x777777);
-    const BITMAPV4HEADER header = ViewHeader(2, 3);
-    const std::vector<std::uint32_t> line = {0xA, 0xB};
-    // Scan line 1 of a bottom-up DIB is the middle row.
-    ASSERT_EQ(SetDIBits(nullptr, dib.bitmap(), 1, 1, line.data(), AsInfo(header), DIB_RGB_COLORS),
-              1);
-    EXPECT_TRUE(PixelsAre(dib,
-                          {
-                              "..",
-                              "ab",
-                              "..",
-                          },
-                          {{'.', 0x777777}, {'a', 0xA}, {'b', 0xB}}));
-    // More lines than the header has: only those up to its top.
-    const std::vector<std::uint32_t> many = Pattern(2 * 3, 1);
-    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 2, 50, many.data(), AsInfo(header), DIB_RGB_COLORS),
-              1);
-    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 3, 1, many.data(), AsInfo(header), DIB_RGB_COLORS),
-              0);
-    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 0, many.data(), AsInfo(header), DIB_RGB_COLORS),
-              0);
-}
-
-// A caller's buffer with guard words on both sides.
+// A caller's buffer of `words` pixels with guard words on both sides; the
+// pixels start as `fill`.
 struct Guarded {
-    explicit Guarded(std::size_t words) : storage(words + 2 * kGuard, kGuardWord) {}
-    std::uint32_t* data() { return storage.data() + kGuard; }
-    bool GuardsIntact() const {
-        for (std::size_t i = 0; i < kGuard; ++i)
-            if (storage[i] != kGuardWord || storage[storage.size() - 1 - i] != kGuardWord)
-                return false;
-        return true;
+    static constexpr std::uint32_t kGuard = 0xCAFEF00D;
+    Guarded(std::size_t words, std::uint32_t fill) : storage(words + 32, kGuard) {
+        std::fill(storage.begin() + 16, storage.end() - 16, fill);
     }
-    static constexpr std::size_t kGuard = 16;
-    static constexpr std::uint32_t kGuardWord = 0xCAFEF00D;
+    std::uint32_t* data() { return storage.data() + 16; }
+    std::vector<std::uint32_t> Pixels() const { return {storage.begin() + 16, storage.end() - 16}; }
+    bool GuardsIntact() const {
+        return std::count(storage.begin(), storage.begin() + 16, kGuard) == 16 &&
+               std::count(storage.end() - 16, storage.end(), kGuard) == 16;
+    }
     std::vector<std::uint32_t> storage;
 };
 
-TEST(DiBits, TouchExactlyTheCallersLinesWhateverTheBitmapsSize) {
+// GetDIBits through headers of other sizes and row orders than the bitmap's
+// (4 x 3, numbered): the caller's DIB lies with its top-left pixel on the
+// bitmap's, only the part both cover is copied, and no more lines than asked.
+TEST(DiBits, GetCopiesTheCommonPartInTheHeadersRowOrderAndNoMore) {
     Dib dib(4, 3);
     ASSERT_TRUE(dib.Valid());
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x)
-            dib.At(x, y) = static_cast<std::uint32_t>(0x10 * y + x);
+    dib.Number();  // rows 0x01.., 0x11.., 0x21..
+    constexpr std::uint32_t E = 0xEEEE;
+    struct Case {
+        LONG width, height;
+        UINT start, lines;
+        int copied;
+        std::vector<std::uint32_t> pixels;
+    };
+    const Case cases[] = {
+        {4, 3, 0, 3, 3, {0x21, 0x22, 0x23, 0x24, 0x11, 0x12, 0x13, 0x14, 1, 2, 3, 4}},
+        {4, -3, 0, 3, 3, {1, 2, 3, 4, 0x11, 0x12, 0x13, 0x14, 0x21, 0x22, 0x23, 0x24}},
+        {2, 3, 0, 2, 2, {0x21, 0x22, 0x11, 0x12, E, E}},
+        {2, 3, 1, 1, 1, {0x11, 0x12, E, E, E, E}},  // the buffer starts at the first line asked for
+        {6, 2, 0, 2, 2, {0x11, 0x12, 0x13, 0x14, E, E, 1, 2, 3, 4, E, E}},
+        // Taller: its two lowest lines have nothing to read.
+        {2, 5, 0, 5, 3, {E, E, E, E, 0x21, 0x22, 0x11, 0x12, 1, 2}},
+        {2, 3, 3, 1, 0, {E, E, E, E, E, E}},
+        {2, 3, 0, 0, 0, {E, E, E, E, E, E}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.width << " x " << c.height << ", lines " << c.start << " + " << c.lines);
+        const BITMAPV4HEADER header = ViewHeader(c.width, c.height);
+        Guarded buffer(c.pixels.size(), E);
+        EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), c.start, c.lines, buffer.data(), AsInfo(header),
+                            DIB_RGB_COLORS),
+                  c.copied);
+        EXPECT_TRUE(buffer.GuardsIntact());
+        EXPECT_EQ(buffer.Pixels(), c.pixels);
+    }
+}
 
-    // Narrower than the bitmap: two pixels of each of two lines.
-    {
-        const BITMAPV4HEADER narrow = ViewHeader(2, 3);
-        Guarded buffer(2 * 2);
-        EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), 0, 2, buffer.data(),
-                            const_cast<BITMAPINFO*>(AsInfo(narrow)), DIB_RGB_COLORS),
-                  2);
-        EXPECT_TRUE(buffer.GuardsIntact());
-        EXPECT_EQ(std::vector<std::uint32_t>(buffer.data(), buffer.data() + 4),
-                  (std::vector<std::uint32_t>{0x20, 0x21, 0x10, 0x11}));
-    }
-    // Wider than the bitmap: rows of the header's width, the part beyond
-    // the bitmap left as it was.
-    {
-        const BITMAPV4HEADER wide = ViewHeader(6, 3);
-        Guarded buffer(6 * 3);
-        for (int i = 0; i < 18; ++i)
-            buffer.data()[i] = 0xEEEE;
-        EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), 0, 3, buffer.data(),
-                            const_cast<BITMAPINFO*>(AsInfo(wide)), DIB_RGB_COLORS),
-                  3);
-        EXPECT_TRUE(buffer.GuardsIntact());
-        EXPECT_EQ(buffer.data()[0], 0x20u);
-        EXPECT_EQ(buffer.data()[4], 0xEEEEu);
-        EXPECT_EQ(buffer.data()[6], 0x10u);
-        EXPECT_EQ(buffer.data()[12 + 3], 0x03u);
-        EXPECT_EQ(buffer.data()[17], 0xEEEEu);
-    }
-    // Taller than the bitmap: placed with its top row on the bitmap's top
-    // row, so its two lowest lines have nothing to read and stay untouched.
-    {
-        const BITMAPV4HEADER tall = ViewHeader(4, 5);
-        Guarded buffer(4 * 5);
-        EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), 0, 5, buffer.data(),
-                            const_cast<BITMAPINFO*>(AsInfo(tall)), DIB_RGB_COLORS),
-                  3);
-        EXPECT_TRUE(buffer.GuardsIntact());
-        EXPECT_EQ(buffer.data()[0], Guarded::kGuardWord);
-        EXPECT_EQ(buffer.data()[8], 0x20u);
-        EXPECT_EQ(buffer.data()[16], 0x00u);
-    }
-    // SetDIBits reads no more than it is given either (ASan checks the
-    // exact-size vector).
-    {
-        const BITMAPV4HEADER wide = ViewHeader(9, 1);
-        const std::vector<std::uint32_t> line = Pattern(9, 0x500);
-        EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 1, line.data(), AsInfo(wide), DIB_RGB_COLORS),
-                  1);
-        EXPECT_EQ(dib.At(3, 0), 0x503u) << "a one-line bottom-up DIB covers the top row";
-    }
+TEST(DiBits, SetPlacesEachScanLineOnItsRowAndReadsNoMoreThanGiven) {
+    Dib dib(2, 3);
+    ASSERT_TRUE(dib.Valid());
+    dib.Fill(7);
+    const BITMAPV4HEADER header = ViewHeader(2, 3);
+    const std::vector<std::uint32_t> line = {0xA, 0xB};
+    // Scan line 1 of a bottom-up DIB is the middle row, line 0 the bottom one.
+    ASSERT_EQ(SetDIBits(nullptr, dib.bitmap(), 1, 1, line.data(), AsInfo(header), DIB_RGB_COLORS),
+              1);
+    EXPECT_TRUE(zembrix::test::PixelsAre(dib, "../ab/..", {{'.', 7}, {'a', 0xA}, {'b', 0xB}}));
+    ASSERT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 1, line.data(), AsInfo(header), DIB_RGB_COLORS),
+              1);
+    EXPECT_TRUE(zembrix::test::PixelsAre(dib, "../ab/ab", {{'.', 7}, {'a', 0xA}, {'b', 0xB}}));
+    // More lines than the header has: only those up to its top (ASan checks
+    // the exact-size vector).
+    const std::vector<std::uint32_t> two(4, 0xC);
+    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 2, 50, two.data(), AsInfo(header), DIB_RGB_COLORS),
+              1);
+    EXPECT_EQ(dib.At(0, 0), 0xCu);
+    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 3, 1, two.data(), AsInfo(header), DIB_RGB_COLORS),
+              0);
 }
 
 TEST(DiBits, FailOnInvalidHandlesFormatsAndBuffers) {
     Dib dib(2, 2);
     ASSERT_TRUE(dib.Valid());
-    const BITMAPV4HEADER header = ViewHeader(2, 2);
+    BITMAPV4HEADER header = ViewHeader(2, 2);
     std::vector<std::uint32_t> buffer(4);
-    auto* info = const_cast<BITMAPINFO*>(AsInfo(header));
-    EXPECT_EQ(GetDIBits(nullptr, nullptr, 0, 2, buffer.data(), info, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(GetDIBits(nullptr, reinterpret_cast<HBITMAP>(dib.dc()), 0, 2, buffer.data(), info,
-                        DIB_RGB_COLORS),
-              0);
-    EXPECT_EQ(GetDIBits(reinterpret_cast<HDC>(dib.bitmap()), dib.bitmap(), 0, 2, buffer.data(),
-                        info, DIB_RGB_COLORS),
-              0);
-    EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), 0, 2, buffer.data(), info, 7), 0);
-    EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), 0, 2, nullptr, info, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 2, nullptr, info, DIB_RGB_COLORS), 0);
-    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 2, buffer.data(), nullptr, DIB_RGB_COLORS), 0);
-    BITMAPV4HEADER deep = header;
-    deep.bV4BitCount = 24;
-    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 2, buffer.data(), AsInfo(deep), DIB_RGB_COLORS),
-              0);
-
     const HBITMAP gone = Create(header);
     ASSERT_TRUE(DeleteObject(gone));
-    EXPECT_EQ(SetDIBits(nullptr, gone, 0, 2, buffer.data(), info, DIB_RGB_COLORS), 0);
+    for (const HBITMAP bad : {HBITMAP{nullptr}, reinterpret_cast<HBITMAP>(dib.dc()), gone}) {
+        EXPECT_EQ(GetDIBits(nullptr, bad, 0, 2, buffer.data(), AsInfo(header), 0), 0);
+        EXPECT_EQ(SetDIBits(nullptr, bad, 0, 2, buffer.data(), AsInfo(header), 0), 0);
+    }
+    EXPECT_EQ(GetDIBits(reinterpret_cast<HDC>(dib.bitmap()), dib.bitmap(), 0, 2, buffer.data(),
+                        AsInfo(header), DIB_RGB_COLORS),
+              0);
+    EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), 0, 2, buffer.data(), AsInfo(header), 7), 0);
+    EXPECT_EQ(GetDIBits(nullptr, dib.bitmap(), 0, 2, nullptr, AsInfo(header), DIB_RGB_COLORS), 0);
+    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 2, nullptr, AsInfo(header), DIB_RGB_COLORS), 0);
+    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 2, buffer.data(), nullptr, DIB_RGB_COLORS), 0);
+    header.bV4BitCount = 24;
+    EXPECT_EQ(SetDIBits(nullptr, dib.bitmap(), 0, 2, buffer.data(), AsInfo(header), DIB_RGB_COLORS),
+              0);
 }
 
 }  // namespace

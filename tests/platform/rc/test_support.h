@@ -1,23 +1,16 @@
 // Helpers of the .rc reader tests: a scratch directory removed afterwards,
-// running a command to its end, reading files, and the reader's model built
-// from the generated tables so both compare the same way.
+// running a command to its end, reading files, and where the sources are.
 #pragma once
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <system_error>
-#include <vector>
-
-#include "platform/rc/rc_model.h"
-#include "platform/rc/resource_tables.h"
 
 namespace rc_test {
 
@@ -43,13 +36,8 @@ private:
 
 inline std::string ShellQuote(const std::string& s) {
     std::string out = "'";
-    for (const char c : s) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
+    for (const char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -57,10 +45,7 @@ inline std::string ShellQuote(const std::string& s) {
 // not exit normally.
 inline int RunCommand(const std::string& command) {
     const int status = std::system(command.c_str());
-    if (status == -1 || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
+    return status == -1 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
 }
 
 inline std::string ReadText(const std::filesystem::path& path) {
@@ -68,47 +53,11 @@ inline std::string ReadText(const std::filesystem::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
-    const std::string text = ReadText(path);
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
 inline std::filesystem::path SourceDir() {
     return ZEMBRIX_SOURCE_DIR;
 }
 inline std::filesystem::path FixturesDir() {
     return ZEMBRIX_RC_TEST_DIR;
-}
-
-// The generated tables in the reader's terms (the tables carry no DIALOGEX
-// flag and no font weight, italic flag or character set).
-inline platform::rc::reader::DialogModel ModelFromTable(const platform::rc::DialogTemplate& t) {
-    platform::rc::reader::DialogModel d;
-    d.id = t.id;
-    d.style = t.style;
-    d.exStyle = t.exStyle;
-    d.x = t.x;
-    d.y = t.y;
-    d.cx = t.cx;
-    d.cy = t.cy;
-    d.caption = t.caption;
-    d.fontName = t.fontName;
-    d.fontPointSize = t.fontPointSize;
-    for (const platform::rc::DialogItemTemplate& item : t.items) {
-        platform::rc::reader::ControlModel c;
-        c.windowClass = item.windowClass;
-        c.text = item.text;
-        c.textResourceId = item.textResourceId;
-        c.id = item.id;
-        c.style = item.style;
-        c.exStyle = item.exStyle;
-        c.x = item.x;
-        c.y = item.y;
-        c.cx = item.cx;
-        c.cy = item.cy;
-        d.controls.push_back(std::move(c));
-    }
-    return d;
 }
 
 }  // namespace rc_test

@@ -11,6 +11,9 @@
 // removes a file that has the read-only attribute; ReplaceFileA and
 // MoveFileExA refuse to replace a file this process may not write, as Windows
 // refuses a read-only one.
+//
+// Beside it in platform/kernel: faults.cpp, the failure injection seam that
+// the tests install and the kernel services, GDI and the window layer ask.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
