@@ -1,14 +1,18 @@
 // The explorer when memory or GDI objects cannot be had: each allocation of
 // the picture's pipeline fails in turn (the counts, the re-colouring buffer,
 // the image's DIB section, a swatch's brush). Nothing crashes or leaks, the
-// view keeps what it showed or shows nothing, and the next attempt without
-// the fault recovers.
+// view keeps what it showed or shows nothing, Save Image writes nothing when
+// it cannot read the picture, and the next attempt without the fault
+// recovers.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
-#include "app/main_window.h"
 #include "platform/internal/dialog_hooks.h"
 #include "platform/internal/faults.h"
 #include "resources/resource.h"
@@ -108,6 +112,23 @@ TEST_F(FaultMatrix, NoImageAtANewSizeShowsNothingUntilTheSizeChangesAgain) {
     EXPECT_EQ(view.imageWidth, engine_.bufferWidth) << "the size it was asked for is kept";
     PickGradientEnd(0x0000FF);  // the same size: no new attempt, still nothing
     EXPECT_EQ(view.image, nullptr);
+
+    // Save Image cannot read the picture: an existing file keeps its bytes
+    // and a new name gets no file.
+    const std::string old = ::testing::TempDir() + "fault-matrix-old.bmp";
+    const std::string fresh = ::testing::TempDir() + "fault-matrix-new.bmp";
+    std::filesystem::remove(fresh);
+    std::ofstream(old, std::ios::binary) << "older picture";
+    for (const std::string& target : {old, fresh}) {
+        platform::SetSaveFileDialogHook([target](const platform::SaveFileDialogRequest&) {
+            return platform::SaveFileDialogAnswer{true, target, 0};
+        });
+        SendMessageA(FrameWindow(), WM_COMMAND, IDM_FILE_SAVEIMAGE, 0);
+    }
+    platform::SetSaveFileDialogHook({});
+    std::ifstream in(old, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "older picture");
+    EXPECT_FALSE(std::filesystem::exists(fresh));
 
     ResizeFrame(500, 280);
     ASSERT_NE(view.image, nullptr);

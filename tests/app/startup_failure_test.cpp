@@ -8,12 +8,11 @@
 #include <ostream>
 #include <vector>
 
-#include "app/main_window.h"
 #include "platform/internal/faults.h"
 #include "resources/resource.h"
+#include "tests/app/explorer_support.h"
 #include "tools/colors_window.h"
 #include "tools/coordinates_window.h"
-#include "view/fractal_view.h"
 
 namespace {
 
@@ -87,16 +86,9 @@ TEST(FailedColorsWindow, LeavesABlackPictureAndItsCheckMarkClear) {
     SendMessageA(frame, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
     EXPECT_EQ(GetMenuState(menu, IDM_VIEW_COLORS, MF_BYCOMMAND) & MF_CHECKED, 0u);
 
-    // The recolouring requested by the first picture runs from the queue.
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        DispatchMessageA(&msg);
-    }
-    const FractalView& view = TheFractalView();
-    ASSERT_GT(view.imageWidth, 0);
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(view.imageWidth) *
-                                      static_cast<std::size_t>(view.imageHeight), 1u);
-    ASSERT_TRUE(view.ReadPixels(view.imageHeight, pixels.data()));
+    Pump();  // the recolouring requested by the first picture runs from the queue
+    ASSERT_GT(TheFractalView().imageWidth, 0);
+    const std::vector<std::uint32_t> pixels = ViewImage();
     EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(),
                             [](std::uint32_t p) { return (p & 0x00FFFFFFu) == 0; }));
     ::TearDown(accelerators, engine);

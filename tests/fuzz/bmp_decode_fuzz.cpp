@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> exact(data, data + size);
     const auto image = platform::DecodeBmp(exact.data(), exact.size());
     if (image) {
-        FUZZ_CHECK(image->width >= 1 && image->width <= platform::kMaxBmpSide);
-        FUZZ_CHECK(image->height >= 1 && image->height <= platform::kMaxBmpSide);
+        FUZZ_CHECK(image->width >= 1 && image->width <= platform::kMaxBmpSide &&
+                   image->height >= 1 && image->height <= platform::kMaxBmpSide);
         FUZZ_CHECK(image->pixels.size() == static_cast<std::size_t>(image->width) *
                                                static_cast<std::size_t>(image->height));
         for (std::uint32_t pixel : image->pixels) {

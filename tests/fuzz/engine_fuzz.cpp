@@ -33,23 +33,18 @@ void ComparingKernel(std::uint32_t* out, std::int32_t width, double x1, double d
     for (const KernelInfo& kernel : AvailableKernels()) {
         std::fill(other.begin(), other.end(), 0xDEADu);
         kernel.kernel(other.data(), width, x1, dx, y, limit);
-        FUZZ_CHECK(std::equal(out, out + std::max(width, 0), other.begin()));
-        FUZZ_CHECK(other.back() == 0xDEADu);  // nothing written past the row
+        // The same counts, and nothing written past the row.
+        FUZZ_CHECK(std::equal(out, out + std::max(width, 0), other.begin()) && other.back() == 0xDEADu);
     }
 }
 
 void CheckEngine(const FractalEngine& engine, int result) {
     FUZZ_CHECK(result == kRenderComputed || result == kRenderNothingToDo ||
                result == kRenderNoMemory);
-    if (result == kRenderNoMemory) {
-        FUZZ_CHECK(engine.buffer == nullptr && engine.dirty);
-        return;
-    }
-    if (result == kRenderComputed) {
-        FUZZ_CHECK(!engine.dirty);
-        FUZZ_CHECK(engine.bufferWidth == std::max(engine.width, 0) &&
-                   engine.bufferHeight == std::max(engine.height, 0));
-    }
+    FUZZ_CHECK(result != kRenderNoMemory || (engine.buffer == nullptr && engine.dirty));
+    FUZZ_CHECK(result != kRenderComputed ||
+               (!engine.dirty && engine.bufferWidth == std::max(engine.width, 0) &&
+                engine.bufferHeight == std::max(engine.height, 0)));
     const std::uint32_t top = std::max<std::uint32_t>(engine.iterationLimit, 1);
     const std::size_t count = static_cast<std::size_t>(engine.bufferWidth) *
                               static_cast<std::size_t>(engine.bufferHeight);
@@ -69,19 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     services.rowKernel = ComparingKernel;
     for (int step = 0; step < 32 && !in.Empty(); ++step) {
         switch (in.Take<std::uint8_t>() % 6) {
-            case 0: {
-                Region region;
-                region.X1 = in.TakeDouble();
-                region.Y1 = in.TakeDouble();
-                region.X2 = in.TakeDouble();
-                region.Y2 = in.TakeDouble();
-                engine.SetRegion(region);
+            case 0:  // braced: the corners are read in order
+                engine.SetRegion(Region{in.TakeDouble(), in.TakeDouble(), in.TakeDouble(), in.TakeDouble()});
                 break;
-            }
             case 1: {
                 // -2 .. kMaxWidth - 3 wide, -2 .. 5 high: negative and zero sides too.
-                const auto w = static_cast<std::int32_t>(in.Take<std::uint8_t>() % kMaxWidth) - 2;
-                const auto h = static_cast<std::int32_t>(in.Take<std::uint8_t>() % 8) - 2;
+                const std::int32_t w = in.Take<std::uint8_t>() % kMaxWidth - 2,
+                                   h = in.Take<std::uint8_t>() % 8 - 2;
                 engine.SetSize(w, h);
                 break;
             }
@@ -101,9 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 5: {
                 // One row straight from the bytes: any start, step and y.
                 std::uint32_t out[kMaxWidth];
-                const double x1 = in.TakeDouble();
-                const double dx = in.TakeDouble();
-                const double y = in.TakeDouble();
+                const double x1 = in.TakeDouble(), dx = in.TakeDouble(), y = in.TakeDouble();
                 const auto width = static_cast<std::int32_t>(in.Take<std::uint8_t>() % kMaxWidth);
                 ComparingKernel(out, width, x1, dx, y, in.Take<std::uint16_t>() % (kMaxLimit + 1));
                 break;

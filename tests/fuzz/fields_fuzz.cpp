@@ -33,17 +33,15 @@ bool SameDouble(double a, double b) {
 void CheckShown(double value) {
     ShownNumber field;
     field.Show(value, 16, kFieldSize);
-    FUZZ_CHECK(std::strlen(field.Text()) < kFieldSize);
-    FUZZ_CHECK(SameDouble(field.Read(field.Text()), value));
+    FUZZ_CHECK(std::strlen(field.Text()) < kFieldSize && SameDouble(field.Read(field.Text()), value));
 
     char wide[kWideFieldSize];
-    FUZZ_CHECK(FormatCorner(value, 18, wide, sizeof(wide)) < sizeof(wide));
-    FUZZ_CHECK(std::strlen(wide) < sizeof(wide));
+    FUZZ_CHECK(FormatCorner(value, 18, wide, sizeof wide) < sizeof wide && std::strlen(wide) < sizeof wide);
 
     if (std::isfinite(value)) {
         char shortest[32];
-        FUZZ_CHECK(FormatShortest17(value, shortest, sizeof(shortest)) <= 24);
-        FUZZ_CHECK(SameDouble(ParseDouble(shortest), value));
+        FUZZ_CHECK(FormatShortest17(value, shortest, sizeof(shortest)) <= 24 &&
+                   SameDouble(ParseDouble(shortest), value));
     }
 }
 
@@ -61,18 +59,12 @@ double ReferenceCorner(const std::string& text) {
 // The unsigned reading as documented, through strtoull: white space, then a
 // digit (so no sign), and a value that fits 32 bits.
 std::uint32_t ReferenceUnsigned(const std::string& text, bool& translated) {
-    const std::size_t first = text.find_first_not_of(" \t\n\v\f\r");
-    translated = false;
-    if (first == std::string::npos || text[first] < '0' || text[first] > '9') {
-        return 0;
-    }
+    const std::size_t first = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+    const bool digit = first < text.size() && text[first] >= '0' && text[first] <= '9';
     errno = 0;
-    const unsigned long long value = std::strtoull(text.c_str() + first, nullptr, 10);
-    if (errno == ERANGE || value > 0xFFFFFFFFull) {
-        return 0;
-    }
-    translated = true;
-    return static_cast<std::uint32_t>(value);
+    const unsigned long long value = digit ? std::strtoull(text.c_str() + first, nullptr, 10) : 0;
+    translated = digit && errno != ERANGE && value <= 0xFFFFFFFFull;
+    return translated ? static_cast<std::uint32_t>(value) : 0;
 }
 
 }  // namespace
@@ -80,8 +72,7 @@ std::uint32_t ReferenceUnsigned(const std::string& text, bool& translated) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in(data, size);
     Region shown{in.TakeDouble(), in.TakeDouble(), in.TakeDouble(), in.TakeDouble()};
-    const auto width = static_cast<std::int32_t>(in.Take<std::uint16_t>() % 2048);
-    const auto height = static_cast<std::int32_t>(in.Take<std::uint16_t>() % 2048);
+    const std::int32_t width = in.Take<std::uint16_t>() % 2048, height = in.Take<std::uint16_t>() % 2048;
     const std::uint8_t edited = in.Take<std::uint8_t>();
 
     double* corners[4] = {&shown.X1, &shown.Y1, &shown.X2, &shown.Y2};
@@ -102,20 +93,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto exact = std::make_unique<char[]>(text.size() + 1);
         std::memcpy(exact.get(), text.c_str(), text.size() + 1);
         *read[i] = field.Read(exact.get());
-        if (!((edited >> i) & 1) || text == field.Text()) {
-            FUZZ_CHECK(SameDouble(*read[i], *corners[i]));
-        } else {
-            FUZZ_CHECK(SameDouble(*read[i], ReferenceCorner(text)));
-        }
+        const bool unchanged = !((edited >> i) & 1) || text == field.Text();
+        FUZZ_CHECK(SameDouble(*read[i], unchanged ? *corners[i] : ReferenceCorner(text)));
     }
 
     std::string limitText = in.TakeUntil('\n');
     limitText = limitText.substr(0, std::min(limitText.find('\0'), kFieldSize - 1));
-    bool translated = false;
+    bool translated = false, expectedTranslated = false;
     const std::uint32_t limit = ParseUnsigned(limitText.c_str(), &translated);
-    bool expectedTranslated = false;
-    FUZZ_CHECK(limit == ReferenceUnsigned(limitText, expectedTranslated));
-    FUZZ_CHECK(translated == expectedTranslated);
+    FUZZ_CHECK(limit == ReferenceUnsigned(limitText, expectedTranslated) &&
+               translated == expectedTranslated);
 
     // Update: fit to the view, apply, compute a tiny picture, show the corners.
     FitRegionToAspect(width, height, typed);

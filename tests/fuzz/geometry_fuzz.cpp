@@ -12,10 +12,10 @@
 
 namespace {
 
+// Braced, so the fields are read in order.
 Region TakeRegion(FuzzInput& in) {
     return Region{in.TakeDouble(), in.TakeDouble(), in.TakeDouble(), in.TakeDouble()};
 }
-
 Selection TakeSelection(FuzzInput& in) {
     return Selection{in.Take<std::int32_t>(), in.Take<std::int32_t>(), in.Take<std::int32_t>(),
                      in.Take<std::int32_t>()};
@@ -55,12 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 3: {
                 const Selection drawn = TakeSelection(in);
-                const std::int32_t w = TakeSide(in);
-                const std::int32_t h = TakeSide(in);
+                const std::int32_t w = TakeSide(in), h = TakeSide(in);
                 const bool alt = (in.Take<std::uint8_t>() & 1) != 0;
-                if (const auto rect = ZoomRectangle(drawn, w, h, alt)) {
-                    FUZZ_CHECK(rect->left <= rect->right && rect->top <= rect->bottom);
-                }
+                const auto rect = ZoomRectangle(drawn, w, h, alt);
+                FUZZ_CHECK(!rect || (rect->left <= rect->right && rect->top <= rect->bottom));
                 const Region current = TakeRegion(in);
                 if (const auto region = ZoomRegion(current, drawn, w, h, alt)) {
                     FUZZ_CHECK(IsShowableRegion(*region));
@@ -70,19 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 4: {
                 // A resize message as the frame would hand it over.
-                static constexpr std::uint32_t kMessages[] = {kWmSize, kWmSizing, kWmSysCommand,
-                                                              kWmExitSizeMove, kWmNcLButtonDblClk};
-                static constexpr std::uintptr_t kCommands[] = {kScMinimize, kScMaximize,
-                                                               kScRestore, kScMaximize | 2};
+                static constexpr std::uint32_t kMessages[] = {
+                    kWmSize, kWmSizing, kWmSysCommand, kWmExitSizeMove, kWmNcLButtonDblClk};
+                static constexpr std::uintptr_t kCommands[] = {kScMinimize, kScMaximize, kScRestore,
+                                                               kScMaximize | 2};
                 const std::uint8_t pick = in.Take<std::uint8_t>();
                 const auto event = SizingEventForMessage(kMessages[pick % 5], kCommands[(pick >> 3) % 4]);
                 if (!event) {
                     break;
                 }
-                SizingFacts facts;
-                facts.engineAttached = (pick & 0x80) == 0;
-                facts.engineRegion = engineRegion;
-                facts.viewSize = ClientSizeFromLParam(in.Take<std::uint32_t>());
+                const SizingFacts facts{(pick & 0x80) == 0, engineRegion,
+                                        ClientSizeFromLParam(in.Take<std::uint32_t>())};
                 const SizingDecision decision = machine.Handle(*event, facts);
                 if (decision.updateEngine) {
                     const EngineUpdate update =

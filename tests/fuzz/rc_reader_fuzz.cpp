@@ -17,25 +17,15 @@ constexpr char kSeparator[] = "\n@@@@\n";
 
 // "in.rc" is the resource file; any other name ending in ".h" is the header
 // and anything else the bitmap, so the seeds' own names need not match.
-class FuzzLoader : public platform::rc::reader::SourceLoader {
-public:
-    FuzzLoader(std::string rc, std::string header, std::string bitmap)
-        : rc_(std::move(rc)), header_(std::move(header)), bitmap_(std::move(bitmap)) {}
+struct FuzzLoader : platform::rc::reader::SourceLoader {
+    std::string rc, header, bitmap;
     std::optional<std::string> Read(const std::string& path) override {
-        if (path == "in.rc") {
-            return rc_;
-        }
-        if (path.size() >= 2 && path.compare(path.size() - 2, 2, ".h") == 0) {
-            return header_;
-        }
-        if (path.find("missing") != std::string::npos) {
+        const bool isHeader = path.size() >= 2 && path.compare(path.size() - 2, 2, ".h") == 0;
+        if (path != "in.rc" && !isHeader && path.find("missing") != std::string::npos) {
             return std::nullopt;
         }
-        return bitmap_;
+        return path == "in.rc" ? rc : isHeader ? header : bitmap;
     }
-
-private:
-    std::string rc_, header_, bitmap_;
 };
 
 std::string TakePart(std::string& rest) {
@@ -49,15 +39,12 @@ std::string TakePart(std::string& rest) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string rest(reinterpret_cast<const char*>(data), size);
-    std::string rc = TakePart(rest);
-    std::string header = TakePart(rest);
-    FuzzLoader loader(std::move(rc), std::move(header), std::move(rest));
+    FuzzLoader loader;
+    loader.rc = TakePart(rest);
+    loader.header = TakePart(rest);
+    loader.bitmap = std::move(rest);
     const auto result = platform::rc::reader::ParseResourceFile("in.rc", loader);
     FUZZ_CHECK(result.ok || !result.error.message.empty());
-    if (result.ok) {
-        const std::string source =
-            platform::rc::reader::EmitTablesSource(result.resources, "in.rc");
-        FUZZ_CHECK(!source.empty());
-    }
+    FUZZ_CHECK(!result.ok || !platform::rc::reader::EmitTablesSource(result.resources, "in.rc").empty());
     return 0;
 }

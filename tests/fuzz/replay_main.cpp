@@ -1,5 +1,4 @@
-// Runs a fuzz target once on each file of the folders (or files) it is
-// given, as libFuzzer would, so the seeds and the inputs that once failed
+// Runs a fuzz target once on each file of the corpus folders it is given, as libFuzzer would, so the seeds and the inputs that once failed
 // are checked by every build, sanitizers included. Fails when there is no
 // input at all, so a missing corpus is not a pass.
 #include <algorithm>
@@ -16,22 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 int main(int argc, char** argv) {
     std::vector<std::filesystem::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::directory_iterator(path)) {
-                if (entry.is_regular_file()) {
-                    inputs.push_back(entry.path());
-                }
-            }
-        } else {
-            inputs.push_back(path);
+        for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+            inputs.push_back(entry.path());
         }
     }
     std::sort(inputs.begin(), inputs.end());
     for (const auto& input : inputs) {
         std::ifstream in(input, std::ios::binary);
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
-                                      std::istreambuf_iterator<char>()};
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
         if (!in.eof() && in.fail()) {
             std::fprintf(stderr, "cannot read %s\n", input.c_str());
             return 1;

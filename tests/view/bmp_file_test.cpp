@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -18,8 +19,7 @@ TEST(BmpFileTest, HeadersAndBottomUpRowsEndingInZeros) {
     ASSERT_TRUE(file);
     const std::vector<std::uint8_t>& f = *file;
     ASSERT_EQ(f.size(), 54u + 2 * 12);
-    EXPECT_EQ(f[0], 'B');
-    EXPECT_EQ(f[1], 'M');
+    EXPECT_EQ(std::string(f.begin(), f.begin() + 2), "BM");
     const std::uint32_t fields[] = {78, 0, 54, 40, 3, 2};  // bfSize .. biHeight
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(Read32(f, 2 + 4 * i), fields[i]) << i;
@@ -33,23 +33,17 @@ TEST(BmpFileTest, HeadersAndBottomUpRowsEndingInZeros) {
     EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 54, f.end()), rows);
 }
 
-TEST(BmpFileTest, SizesOfTheLayout) {
-    EXPECT_EQ(BuildBmpFile(std::vector<std::uint32_t>{1}, 1, 1)->size(), 58u);
-    EXPECT_EQ(BmpFileBytes(100, 100), 30054u);
+TEST(BmpFileTest, SizesOfTheLayoutAndNoFileForNoPictureTooFewPixelsOrTooLargeAFile) {
+    EXPECT_EQ(BmpFileBytes(100, 100), 30054u);  // rows of 300 bytes, no padding
     EXPECT_EQ(BmpRowBytes(3), 12u);
     EXPECT_EQ(BmpRowBytes(4), 12u);
     EXPECT_LE(BmpFileBytes(21845, 65535), 0xFFFFFFFFu);  // the largest that fit
     EXPECT_GT(BmpFileBytes(21846, 65536), 0xFFFFFFFFu);
-}
-
-TEST(BmpFileTest, NoFileForNoPictureTooFewPixelsOrTooLargeAFile) {
     const std::vector<std::uint32_t> pixels(16, 0);
-    EXPECT_FALSE(BuildBmpFile(pixels, 0, 4));
-    EXPECT_FALSE(BuildBmpFile(pixels, -4, 4));
-    EXPECT_FALSE(BuildBmpFile(pixels, 4, 5));  // the buffer holds only 4 rows
-    EXPECT_FALSE(BuildBmpFile({}, 1, 1));
-    EXPECT_FALSE(BuildBmpFile(pixels, 65536, 65536));  // past the 32-bit size field
-    EXPECT_FALSE(BuildBmpFile(pixels, INT32_MAX, INT32_MAX));
+    // No picture, a buffer of only 4 rows, past the 32-bit size field.
+    for (const auto& [w, h] : {std::pair{0, 4}, {-4, 4}, {4, 5}, {65536, 65536}, {INT32_MAX, INT32_MAX}}) {
+        EXPECT_FALSE(BuildBmpFile(pixels, w, h)) << w << " x " << h;
+    }
 }
 
 }  // namespace
