@@ -27,6 +27,17 @@ std::int32_t TakeSide(FuzzInput& in) {
     return (raw & 1) ? raw : (raw >> 1) % 4096;
 }
 
+// A width and a height, taken in that order: a braced list is evaluated left
+// to right, where the arguments of a call are not, so a seed means the same
+// sizes under every compiler.
+struct Sides {
+    std::int32_t w;
+    std::int32_t h;
+};
+Sides TakeSides(FuzzInput& in) {
+    return Sides{TakeSide(in), TakeSide(in)};
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -37,25 +48,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (in.Take<std::uint8_t>() % 5) {
             case 0: {
                 Region region = TakeRegion(in);
-                FitRegionToAspect(TakeSide(in), TakeSide(in), region);
+                const Sides first = TakeSides(in);
+                FitRegionToAspect(first.w, first.h, region);
                 Selection selection = TakeSelection(in);
-                FitSelectionToAspect(TakeSide(in), TakeSide(in), selection);
+                const Sides second = TakeSides(in);
+                FitSelectionToAspect(second.w, second.h, selection);
                 break;
             }
             case 1: {
                 const Region region = TakeRegion(in);
                 const Selection selection = TakeSelection(in);
-                SelectionToRegion(region, selection, TakeSide(in), TakeSide(in));
+                const Sides client = TakeSides(in);
+                SelectionToRegion(region, selection, client.w, client.h);
                 break;
             }
             case 2: {
                 const SizingSnapshot snapshot{TakeRegion(in), TakeSide(in), TakeSide(in)};
-                RescaleRegion(snapshot, TakeSide(in), TakeSide(in));
+                const Sides now = TakeSides(in);
+                RescaleRegion(snapshot, now.w, now.h);
                 break;
             }
             case 3: {
                 const Selection drawn = TakeSelection(in);
-                const std::int32_t w = TakeSide(in), h = TakeSide(in);
+                const auto [w, h] = TakeSides(in);
                 const bool alt = (in.Take<std::uint8_t>() & 1) != 0;
                 const auto rect = ZoomRectangle(drawn, w, h, alt);
                 FUZZ_CHECK(!rect || (rect->left <= rect->right && rect->top <= rect->bottom));

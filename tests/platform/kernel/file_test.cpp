@@ -145,14 +145,18 @@ TEST_F(FileTest, MoveDeleteAndReplaceAsTheExportUsesThem) {
     EXPECT_FALSE(MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 
-    // The replacement takes the replaced file's permission bits, not its own.
+    // The replacement takes the replaced file's permission bits, not its own,
+    // and root saving over another user's file leaves it theirs.
     Write(temporary, "newer");
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || ::chown(target.c_str(), 65534, 65534) == 0);
     ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
     ASSERT_EQ(::chmod(temporary.c_str(), 0600), 0);
     ASSERT_TRUE(ReplaceFileA(target.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr));
     struct stat info {};
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0604u);
+    EXPECT_TRUE(!root || (info.st_uid == 65534u && info.st_gid == 65534u));
     EXPECT_EQ(Read(target), "newer");
     EXPECT_FALSE(ReplaceFileA(Path("gone").c_str(), target.c_str(), nullptr, 0, nullptr, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
