@@ -34,15 +34,13 @@ bool CornerDiffers(double stored, double incoming) {
     return std::isnan(stored) || stored != incoming;
 }
 
-// (to - from) / divisor with the difference and the quotient each rounded to
-// 53 bits in the wide range, the result rounded into the double range.
-double Step(double from, double to, std::int32_t divisor) {
+}  // namespace
+
+double GridStep(double from, double to, std::int32_t divisor) {
     using namespace wide;
     const WideDouble span = Sub(FromDouble(to), FromDouble(from));
     return ToDouble(Div(span, FromDouble(static_cast<double>(divisor))));
 }
-
-}  // namespace
 
 void SetRenderServices(const RenderServices& services) {
     InstalledServices() = services;
@@ -109,8 +107,8 @@ int FractalEngine::Render(WindowHandle owner, bool force, const RenderServices& 
     bufferWidth = w;
     bufferHeight = h;
 
-    const double dx = Step(r.X1, r.X2, width);
-    const double dy = Step(r.Y1, r.Y2, height);
+    const double dx = GridStep(r.X1, r.X2, width);
+    const double dy = GridStep(r.Y1, r.Y2, height);
 
     std::unique_ptr<ProgressDisplay> progress;
     if (services.makeProgress) {

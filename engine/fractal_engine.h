@@ -35,6 +35,11 @@ public:
 using RowKernel = void (*)(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                            std::uint32_t limit);
 
+// The distance between neighbouring samples: (to - from) / divisor with the
+// difference and the quotient each rounded to 53 bits in the wide range, the
+// result rounded into the double range.
+double GridStep(double from, double to, std::int32_t divisor);
+
 // Where Render gets its progress display, its clock and its memory. The
 // defaults: no progress display, a monotonic millisecond clock, calloc, and the
 // row kernel chosen for this CPU.

@@ -164,7 +164,7 @@ inline constexpr double kNearReturn = 0x1p-12;
 inline constexpr std::uint32_t kMaxProofPeriod = 1024;
 
 // The safe pixels of one row, for the kernels to take in turn. The samples
-// and their columns belong to the picture (see ColumnsOf in fallback.cpp):
+// and their columns belong to the picture (see ColumnsOf in row_setup.cpp):
 // every row reads the same ones. Plain data: set up by BeginRow, read by the
 // kernels.
 struct PixelQueue {

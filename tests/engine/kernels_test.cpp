@@ -32,18 +32,12 @@ struct Picture {
     std::uint32_t limit;
 };
 
-// dx and dy as Render forms them: the difference and the quotient rounded once.
-double StepOf(double from, double to, std::int32_t n) {
-    return wide::ToDouble(wide::Div(wide::Sub(wide::FromDouble(to), wide::FromDouble(from)),
-                                    wide::FromDouble(static_cast<double>(n))));
-}
-
 // The counts of a picture computed row by row with one kernel, as Render does.
 std::vector<std::uint32_t> Compute(RowKernel kernel, const Picture& p) {
     std::vector<std::uint32_t> counts(static_cast<std::size_t>(p.width) *
                                       static_cast<std::size_t>(p.height));
-    const double dx = StepOf(p.region.X1, p.region.X2, p.width);
-    const double dy = StepOf(p.region.Y1, p.region.Y2, p.height);
+    const double dx = GridStep(p.region.X1, p.region.X2, p.width);
+    const double dy = GridStep(p.region.Y1, p.region.Y2, p.height);
     double y = p.region.Y1;
     for (std::int32_t r = 0; r < p.height; ++r) {
         kernel(counts.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(p.width),

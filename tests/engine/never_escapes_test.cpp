@@ -9,6 +9,7 @@
 
 #include "engine/escape_time.h"
 #include "engine/simd/fast_path.h"
+#include "engine/simd/scalar_orbit.h"
 #include "engine/wide_double.h"
 
 namespace {
@@ -19,21 +20,13 @@ constexpr int kScale = 4;
 constexpr int kScale = 1;
 #endif
 
-void Step(double& zr, double& zi, double cr, double ci) {
-    const double zr2 = zr * zr;
-    const double zi2 = zi * zi;
-    const double p = zi * zr;
-    zr = (zr2 - zi2) + cr;
-    zi = (p + p) + ci;
-}
-
 // The first step n (a multiple of "every", up to "steps") at which the proof
 // succeeds from z_n, or 0 when it never does or the orbit escapes first.
 std::uint32_t FirstProof(double cr, double ci, std::uint32_t steps, std::uint32_t every) {
     double zr = cr;
     double zi = ci;
     for (std::uint32_t n = 1; n <= steps; ++n) {
-        Step(zr, zi, cr, ci);
+        fastpath::StepDouble(zr, zi, cr, ci);
         if (zr * zr + zi * zi > 4.0) {
             return 0;
         }
