@@ -22,65 +22,6 @@ const char* SkipSpace(const char* text) {
     return text;
 }
 
-// An unsigned integer in base 10^9, least significant limb first. The largest
-// value it holds is m * 5^1074 (m < 2^53), about 767 decimal digits, for the
-// smallest subnormals; 2^1024 needs 309 digits.
-constexpr std::uint32_t kLimbBase = 1000000000;
-constexpr int kMaxLimbs = 90;
-constexpr int kMaxDigits = kMaxLimbs * 9;
-
-struct BigDecimal {
-    std::uint32_t limb[kMaxLimbs] = {};
-    int count = 0;
-};
-
-void SetBig(BigDecimal& big, std::uint64_t value) {
-    big.count = 0;
-    do {
-        big.limb[big.count++] = static_cast<std::uint32_t>(value % kLimbBase);
-        value /= kLimbBase;
-    } while (value != 0);
-}
-
-// factor < 2^31: limb * factor + carry stays below 2^63.
-void MultiplyBig(BigDecimal& big, std::uint32_t factor) {
-    std::uint64_t carry = 0;
-    for (int i = 0; i < big.count; ++i) {
-        const std::uint64_t t = std::uint64_t{big.limb[i]} * factor + carry;
-        big.limb[i] = static_cast<std::uint32_t>(t % kLimbBase);
-        carry = t / kLimbBase;
-    }
-    while (carry != 0 && big.count < kMaxLimbs) {
-        big.limb[big.count++] = static_cast<std::uint32_t>(carry % kLimbBase);
-        carry /= kLimbBase;
-    }
-}
-
-// The decimal digits of big, most significant first, without leading zeros
-// (a single 0 for zero). Returns their number.
-int BigDigits(const BigDecimal& big, std::uint8_t* out) {
-    int n = 0;
-    std::uint32_t top = big.limb[big.count - 1];
-    std::uint8_t head[10];
-    int headCount = 0;
-    do {
-        head[headCount++] = static_cast<std::uint8_t>(top % 10);
-        top /= 10;
-    } while (top != 0);
-    while (headCount > 0) {
-        out[n++] = head[--headCount];
-    }
-    for (int i = big.count - 2; i >= 0; --i) {
-        std::uint32_t v = big.limb[i];
-        for (int k = 8; k >= 0; --k) {
-            out[n + k] = static_cast<std::uint8_t>(v % 10);
-            v /= 10;
-        }
-        n += 9;
-    }
-    return n;
-}
-
 // Appends to a caller's buffer of `size` bytes, keeping room for the
 // terminator, and counts the whole text.
 class BoundedWriter {
@@ -223,65 +164,28 @@ void WriteFixed(BoundedWriter& out, double value, int decimals, int minWidth) {
 
 Decimal17 ToDecimal17(double value) {
     Decimal17 result;
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-    result.negative = (bits >> 63) != 0;
-    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-    if (biased == 0x7FF || (biased == 0 && fraction == 0)) {
+    result.negative = SignBit(value);
+    if (IsNonFinite(value) || value == 0.0) {
         return result;
     }
-    // value = m * 2^e exactly.
-    std::uint64_t m = biased == 0 ? fraction : (fraction | (std::uint64_t{1} << 52));
-    int e = biased == 0 ? -1074 : biased - 1075;
-    while (e < 0 && (m & 1) == 0) {
-        m >>= 1;
-        ++e;
+    // to_chars with a precision rounds correctly from the exact binary value,
+    // ties to even, on every runtime: "d.dddddddddddddddde[+-]x..".
+    char text[32];
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof(text), value < 0 ? -value : value,
+                      std::chars_format::scientific, 16);
+    (void)error;  // 24 characters at most: it always fits
+    result.digits[0] = static_cast<std::uint8_t>(text[0] - '0');
+    for (int i = 1; i < 17; ++i) {
+        result.digits[i] = static_cast<std::uint8_t>(text[i + 1] - '0');
     }
-    BigDecimal big;
-    SetBig(big, m);
-    int scale = 0;  // value = big * 10^-scale
-    if (e > 0) {
-        for (int left = e; left > 0;) {
-            const int step = std::min(left, 30);
-            MultiplyBig(big, std::uint32_t{1} << step);
-            left -= step;
-        }
-    } else if (e < 0) {
-        // m * 2^e = m * 5^-e / 10^-e; 5^13 is the largest power below 2^31.
-        scale = -e;
-        for (int left = -e; left > 0;) {
-            const int step = std::min(left, 13);
-            std::uint32_t power = 1;
-            for (int k = 0; k < step; ++k) {
-                power *= 5;
-            }
-            MultiplyBig(big, power);
-            left -= step;
-        }
+    const char* p = text + 19;  // the exponent's sign, past "e"
+    const bool negativeExponent = *p++ == '-';
+    int exponent = 0;
+    for (; p != end; ++p) {
+        exponent = exponent * 10 + (*p - '0');
     }
-    std::uint8_t digits[kMaxDigits];
-    const int n = BigDigits(big, digits);
-    result.exponent = n - 1 - scale;
-    std::copy(digits, digits + std::min(n, 17), result.digits);
-    if (n > 17) {
-        bool up = digits[17] > 5;
-        if (digits[17] == 5) {
-            up = (result.digits[16] & 1) != 0 ||
-                 std::any_of(digits + 18, digits + n, [](std::uint8_t x) { return x != 0; });
-        }
-        if (up) {
-            int i = 16;
-            while (i >= 0 && result.digits[i] == 9) {
-                result.digits[i--] = 0;
-            }
-            if (i >= 0) {
-                ++result.digits[i];
-            } else {
-                result.digits[0] = 1;
-                ++result.exponent;
-            }
-        }
-    }
+    result.exponent = negativeExponent ? -exponent : exponent;
     return result;
 }
 

@@ -60,6 +60,23 @@ TEST(NumberFormatTest, FixedAgreesWithGlibcWhereTheSeventeenDigitRuleDoesNotDeci
         ++compared;
     }
     EXPECT_GT(compared, 20000);
+    // The 17-digit form itself is glibc's "%.16e" (exact, ties to even), over
+    // every exponent, subnormals and exact ties included.
+    for (int i = 0; i < 20000; ++i) {
+        const double v = i % 4 == 3 ? std::ldexp(static_cast<double>(rng() % 4096) + 0.5, -13)
+                                    : std::bit_cast<double>(rng() >> (i % 4 == 2 ? 12 : 1));
+        if (!std::isfinite(v)) {
+            continue;
+        }
+        const Decimal17 d = ToDecimal17(v);
+        std::string ours = d.negative ? "-" : "";
+        for (int k = 0; k < 17; ++k) {
+            ours += static_cast<char>('0' + d.digits[k]) + std::string(k == 0 ? "." : "");
+        }
+        char exponent[8];
+        std::snprintf(exponent, sizeof exponent, "e%+03d", d.exponent);
+        ASSERT_EQ(ours + exponent, Glibc("%.16e", v)) << std::hexfloat << v;
+    }
 }
 
 TEST(NumberFormatTest, TextsOfTheFixedFormats) {
