@@ -266,19 +266,23 @@ bool StartUp(HINSTANCE instance, FractalEngine& engine, HACCEL& accelerators) {
     return true;
 }
 
+void HandleMessage(HACCEL accelerators, MSG& msg) {
+    if (accelerators != nullptr && g_frame != nullptr &&
+        TranslateAcceleratorA(g_frame, accelerators, &msg)) {
+        return;
+    }
+    HWND active = GetActiveWindow();
+    if (active != nullptr && IsDialogMessageA(active, &msg)) {
+        return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+}
+
 void RunMessageLoop(HACCEL accelerators) {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (accelerators != nullptr && g_frame != nullptr &&
-            TranslateAcceleratorA(g_frame, accelerators, &msg)) {
-            continue;
-        }
-        HWND active = GetActiveWindow();
-        if (active != nullptr && IsDialogMessageA(active, &msg)) {
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        HandleMessage(accelerators, msg);
     }
 }
 

@@ -31,6 +31,10 @@ LRESULT CALLBACK MainWindowProc(HWND frame, UINT message, WPARAM wParam, LPARAM 
 // classes or the frame could not be made; the engine is then reset.
 bool StartUp(HINSTANCE instance, FractalEngine& engine, HACCEL& accelerators);
 
+// One message as the loop handles it: the frame's accelerators first, then the
+// keyboard of the active window's dialog controls, then the window itself.
+void HandleMessage(HACCEL accelerators, MSG& msg);
+
 // The message loop, until the quit message.
 void RunMessageLoop(HACCEL accelerators);
 

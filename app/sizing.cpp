@@ -21,19 +21,19 @@ bool SameRegion(const Region& a, const Region& b) {
 
 std::optional<SizingEvent> SizingEventForMessage(std::uint32_t message, std::uintptr_t wParam) {
     switch (message) {
-        case kWmSizing:
+        case WM_SIZING:
             return SizingEvent::Sizing;
-        case kWmSize:
+        case WM_SIZE:
             return SizingEvent::Size;
-        case kWmExitSizeMove:
+        case WM_EXITSIZEMOVE:
             return SizingEvent::ExitSizeMove;
-        case kWmNcLButtonDblClk:
+        case WM_NCLBUTTONDBLCLK:
             return SizingEvent::MaximizeRestore;
-        case kWmSysCommand:
-            if (wParam == kScMinimize) {
+        case WM_SYSCOMMAND:
+            if (wParam == SC_MINIMIZE) {
                 return SizingEvent::Minimize;
             }
-            if (wParam == kScMaximize || wParam == kScRestore) {
+            if (wParam == SC_MAXIMIZE || wParam == SC_RESTORE) {
                 return SizingEvent::MaximizeRestore;
             }
             return std::nullopt;

@@ -16,17 +16,7 @@
 #include <optional>
 
 #include "engine/region.h"
-
-// Win32 message ids and system commands the machine listens to.
-inline constexpr std::uint32_t kWmSize = 0x0005;             // WM_SIZE
-inline constexpr std::uint32_t kWmGetMinMaxInfo = 0x0024;    // WM_GETMINMAXINFO
-inline constexpr std::uint32_t kWmNcLButtonDblClk = 0x00A3;  // WM_NCLBUTTONDBLCLK
-inline constexpr std::uint32_t kWmSysCommand = 0x0112;       // WM_SYSCOMMAND
-inline constexpr std::uint32_t kWmSizing = 0x0214;           // WM_SIZING
-inline constexpr std::uint32_t kWmExitSizeMove = 0x0232;     // WM_EXITSIZEMOVE
-inline constexpr std::uintptr_t kScMinimize = 0xF020;        // SC_MINIMIZE
-inline constexpr std::uintptr_t kScMaximize = 0xF030;        // SC_MAXIMIZE
-inline constexpr std::uintptr_t kScRestore = 0xF120;         // SC_RESTORE
+#include "platform/win32.h"  // the message ids and system commands it reads
 
 // The frame's minimum tracking size for WM_GETMINMAXINFO, in pixels; nothing
 // else in the MINMAXINFO is changed.

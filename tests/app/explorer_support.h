@@ -19,16 +19,7 @@ inline void Pump(HACCEL accelerators = nullptr) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        if (accelerators != nullptr && FrameWindow() != nullptr &&
-            TranslateAcceleratorA(FrameWindow(), accelerators, &msg)) {
-            continue;
-        }
-        HWND active = GetActiveWindow();
-        if (active != nullptr && IsDialogMessageA(active, &msg)) {
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        HandleMessage(accelerators, msg);
     }
 }
 

@@ -64,13 +64,13 @@ TEST(SizingMachineTest, EveryStateAndEventAsTheTableSays) {
 }
 
 TEST(SizingMachineTest, MessagesBecomeEventsWithSystemCommandsComparedWhole) {
-    EXPECT_EQ(SizingEventForMessage(kWmNcLButtonDblClk, 18), E::MaximizeRestore);
-    EXPECT_EQ(SizingEventForMessage(kWmSysCommand, kScMinimize), E::Minimize);
-    EXPECT_EQ(SizingEventForMessage(kWmSysCommand, kScRestore), E::MaximizeRestore);
+    EXPECT_EQ(SizingEventForMessage(WM_NCLBUTTONDBLCLK, 18), E::MaximizeRestore);
+    EXPECT_EQ(SizingEventForMessage(WM_SYSCOMMAND, SC_MINIMIZE), E::Minimize);
+    EXPECT_EQ(SizingEventForMessage(WM_SYSCOMMAND, SC_RESTORE), E::MaximizeRestore);
     for (std::uintptr_t low = 1; low < 16; ++low) {
-        EXPECT_FALSE(SizingEventForMessage(kWmSysCommand, kScMaximize | low));
+        EXPECT_FALSE(SizingEventForMessage(WM_SYSCOMMAND, SC_MAXIMIZE | low));
     }
-    EXPECT_FALSE(SizingEventForMessage(kWmGetMinMaxInfo, 0));
+    EXPECT_FALSE(SizingEventForMessage(WM_GETMINMAXINFO, 0));
     EXPECT_EQ(ClientSizeFromLParam(0x012C0190), (ViewSize{400, 300}));
     EXPECT_EQ(ClientSizeFromLParam(-1), (ViewSize{65535, 65535}));
 }
@@ -100,38 +100,38 @@ struct Frame {
         }
         recomputes += d.recompute ? 1 : 0;
     }
-    void Size(int width, int height) { Send(kWmSize, 0, height << 16 | width); }
+    void Size(int width, int height) { Send(WM_SIZE, 0, height << 16 | width); }
 };
 
 TEST(SizingSequenceTest, ADragFollowsLiveAndReturnsToTheSnapshotBitForBit) {
     Frame f;
-    f.Send(kWmSizing);
+    f.Send(WM_SIZING);
     f.Size(604, 304);
     EXPECT_TRUE(SameBits(f.region, Region{-3, -1.5, 3, 1.5}));
     EXPECT_EQ(f.engineSize, (ViewSize{600, 300}));
     for (int i = 0; i < 200; ++i) {
-        f.Send(kWmSizing);
+        f.Send(WM_SIZING);
         f.Size(150 + (i * 37) % 900, 120 + (i * 53) % 700);
     }
     f.Size(404, 304);
     EXPECT_TRUE(SameBits(f.region, kStart));
     EXPECT_EQ(f.recomputes, 0);
-    f.Send(kWmExitSizeMove);
+    f.Send(WM_EXITSIZEMOVE);
     EXPECT_EQ(f.recomputes, 1);
 }
 
 TEST(SizingSequenceTest, MaximiseComputesOnceAndMinimiseChangesNothing) {
     Frame f;
-    f.Send(kWmSysCommand, kScMaximize);
+    f.Send(WM_SYSCOMMAND, SC_MAXIMIZE);
     f.Size(804, 604);
     EXPECT_EQ(f.region.X1, -4.0);
     f.Size(404, 304);  // in Idle: rescaled, not computed
     EXPECT_TRUE(SameBits(f.region, kStart));
     EXPECT_EQ(f.recomputes, 1);
-    f.Send(kWmSysCommand, kScMinimize);
+    f.Send(WM_SYSCOMMAND, SC_MINIMIZE);
     f.Size(0, 0);
     EXPECT_EQ(f.view, (ViewSize{400, 300}));
-    f.Send(kWmSysCommand, kScRestore);
+    f.Send(WM_SYSCOMMAND, SC_RESTORE);
     f.Size(404, 304);
     EXPECT_TRUE(SameBits(f.region, kStart));
     EXPECT_EQ(f.engineSize, (ViewSize{400, 300}));
@@ -140,9 +140,9 @@ TEST(SizingSequenceTest, MaximiseComputesOnceAndMinimiseChangesNothing) {
 
 TEST(SizingSequenceTest, AnIdleSizeAfterAZoomStartsFromWhatIsOnScreen) {
     Frame f;
-    f.Send(kWmSizing);  // a snapshot of kStart at 400 x 300
+    f.Send(WM_SIZING);  // a snapshot of kStart at 400 x 300
     f.Size(404, 304);
-    f.Send(kWmExitSizeMove);
+    f.Send(WM_EXITSIZEMOVE);
     const Region zoomed{-1, -0.75, 1, 0.75};  // a zoom or Update since
     f.region = zoomed;
     f.Size(604, 304);
@@ -154,19 +154,19 @@ TEST(SizingSequenceTest, AnIdleSizeAfterAZoomStartsFromWhatIsOnScreen) {
 
 TEST(SizingSequenceTest, NoSizeCollapsesOrSpoilsTheRegion) {
     Frame f;
-    f.Send(kWmSizing);
+    f.Send(WM_SIZING);
     f.Size(2, 304);  // the view's client becomes 0 x 300: SetSize alone
     EXPECT_EQ(f.engineSize, (ViewSize{0, 300}));
     EXPECT_EQ(f.setRegions, 0);
     f.Size(604, 304);  // the snapshot is kept, so the scale comes back
     EXPECT_EQ(f.region.X1, -3.0);
-    f.Send(kWmExitSizeMove);
+    f.Send(WM_EXITSIZEMOVE);
     f.Size(0, 0);  // the same in Idle
     f.Size(604, 304);
     EXPECT_EQ(f.region.X1, -3.0);
     // A NaN corner typed into the Coordinates window stays as it is.
     f.region.X1 = std::numeric_limits<double>::quiet_NaN();
-    f.Send(kWmSysCommand, kScMaximize);
+    f.Send(WM_SYSCOMMAND, SC_MAXIMIZE);
     f.Size(404, 304);
     EXPECT_TRUE(std::isnan(f.region.X1));
     EXPECT_EQ(f.engineSize, (ViewSize{400, 300}));
