@@ -137,7 +137,7 @@ bool FractalView::Recolor() {
     if (pixels.get() != nullptr && image != nullptr &&
         ColorCounts(grid, engine->iterationLimit, gradient,
                     std::span<ImagePixel>(static_cast<ImagePixel*>(pixels.get()), pixelCount))) {
-        SetDIBits(memoryDC, image, 0, static_cast<UINT>(h), pixels.get(), AsBitmapInfo(header),
+        SetDIBits(memoryDC.get(), image.get(), 0, static_cast<UINT>(h), pixels.get(), AsBitmapInfo(header),
                   DIB_RGB_COLORS);
     }
     recolorPending = 0;
@@ -145,7 +145,7 @@ bool FractalView::Recolor() {
 }
 
 bool FractalView::CreateImage(std::int32_t width, std::int32_t height) {
-    memoryDC = CreateCompatibleDC(nullptr);
+    memoryDC.reset(CreateCompatibleDC(nullptr));
     imageWidth = width;
     imageHeight = height;
     std::memset(&header, 0, sizeof(header));
@@ -163,27 +163,19 @@ bool FractalView::CreateImage(std::int32_t width, std::int32_t height) {
     header.bV4BlueMask = 0x000000FF;
     header.bV4AlphaMask = 0xFF000000;
     void* bits = nullptr;
-    image = CreateDIBSection(memoryDC, AsBitmapInfo(header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    image.reset(
+        CreateDIBSection(memoryDC.get(), AsBitmapInfo(header), DIB_RGB_COLORS, &bits, nullptr, 0));
     if (image == nullptr) {
         return false;
     }
-    previousBitmap = SelectObject(memoryDC, image);
-    return previousBitmap != nullptr;
+    imageSelected.emplace(memoryDC.get(), image.get());
+    return imageSelected->Selected();
 }
 
 void FractalView::DestroyImage() {
-    if (previousBitmap != nullptr) {
-        SelectObject(memoryDC, previousBitmap);
-        previousBitmap = nullptr;
-    }
-    if (image != nullptr) {
-        DeleteObject(image);
-        image = nullptr;
-    }
-    if (memoryDC != nullptr) {
-        DeleteDC(memoryDC);
-        memoryDC = nullptr;
-    }
+    imageSelected.reset();
+    image.reset();
+    memoryDC.reset();
 }
 
 bool FractalView::ReadPixels(std::int32_t height, void* destination) const {
@@ -191,7 +183,7 @@ bool FractalView::ReadPixels(std::int32_t height, void* destination) const {
         return false;
     }
     BITMAPV4HEADER format = header;
-    const int lines = GetDIBits(memoryDC, image, 0, static_cast<UINT>(height), destination,
+    const int lines = GetDIBits(memoryDC.get(), image.get(), 0, static_cast<UINT>(height), destination,
                                 AsBitmapInfo(format), DIB_RGB_COLORS);
     return lines == height;
 }
@@ -204,8 +196,7 @@ void FractalView::OnCreate(const CREATESTRUCTA& create) {
 }
 
 void FractalView::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window, &ps);
+    PaintScope paint(window);
     if (recolorPending == 1) {
         Recolor();
     }
@@ -213,9 +204,8 @@ void FractalView::OnPaint() {
         const SIZE client = ClientSize();
         const int dx = CenteredOffset(client.cx, imageWidth);
         const int dy = CenteredOffset(client.cy, imageHeight);
-        BitBlt(dc, dx, dy, imageWidth, imageHeight, memoryDC, 0, 0, SRCCOPY);
+        BitBlt(paint.get(), dx, dy, imageWidth, imageHeight, memoryDC.get(), 0, 0, SRCCOPY);
     }
-    EndPaint(window, &ps);
 }
 
 void FractalView::DrawRubberBand() const {

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "engine/region.h"
 #include "platform/win32.h"
 #include "view/color_map.h"
+#include "view/win32_raii.h"
 
 class FractalView {
 public:
@@ -65,9 +67,12 @@ public:
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
     BITMAPV4HEADER header{};
-    HDC memoryDC = nullptr;
-    HBITMAP image = nullptr;
-    HGDIOBJ previousBitmap = nullptr;
+    // The image is selected into its memory DC while both exist; members go
+    // in reverse order, so the selection is undone before the bitmap is
+    // deleted, and the bitmap before its DC.
+    MemoryDC memoryDC;
+    OwnedBitmap image;
+    std::optional<SelectedObject> imageSelected;
     std::uint8_t recolorPending = 0;
     HWND window = nullptr;
     COLORREF colors[3] = {};

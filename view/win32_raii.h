@@ -1,7 +1,11 @@
 // Owners for the Win32 acquire/release pairs the window code uses: a block of
-// the process heap, a window DC obtained outside painting, and an object
+// the process heap, a window DC obtained outside painting, a window's paint
+// between BeginPaint and EndPaint, a memory DC, a GDI bitmap, and an object
 // selected into a DC. Each releases on every path out.
 #pragma once
+
+#include <memory>
+#include <type_traits>
 
 #include "platform/win32.h"
 
@@ -34,6 +38,30 @@ private:
     HDC dc_;
 };
 
+class PaintScope {
+public:
+    explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    ~PaintScope() { EndPaint(window_, &paint_); }
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+struct MemoryDCDeleter {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+using MemoryDC = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDCDeleter>;
+
+struct GdiObjectDeleter {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+using OwnedBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
+
 class SelectedObject {
 public:
     SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
@@ -44,6 +72,8 @@ public:
             SelectObject(dc_, previous_);
         }
     }
+    // False when the object could not be selected (nothing to put back).
+    bool Selected() const { return previous_ != nullptr; }
 
 private:
     HDC dc_;

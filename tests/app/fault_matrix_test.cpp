@@ -108,10 +108,10 @@ TEST_F(FaultMatrix, NoImageAtANewSizeShowsNothingUntilTheSizeChangesAgain) {
         ResizeFrame(400, 250);
     }
     const FractalView& view = TheFractalView();
-    EXPECT_EQ(view.image, nullptr);
+    EXPECT_EQ(view.image.get(), nullptr);
     EXPECT_EQ(view.imageWidth, engine_.bufferWidth) << "the size it was asked for is kept";
     PickGradientEnd(0x0000FF);  // the same size: no new attempt, still nothing
-    EXPECT_EQ(view.image, nullptr);
+    EXPECT_EQ(view.image.get(), nullptr);
 
     // Save Image cannot read the picture: an existing file keeps its bytes
     // and a new name gets no file.
@@ -131,7 +131,7 @@ TEST_F(FaultMatrix, NoImageAtANewSizeShowsNothingUntilTheSizeChangesAgain) {
     EXPECT_FALSE(std::filesystem::exists(fresh));
 
     ResizeFrame(500, 280);
-    ASSERT_NE(view.image, nullptr);
+    ASSERT_NE(view.image.get(), nullptr);
     EXPECT_EQ(ViewImage(), ExpectedImage(engine_, kRedEnd));
 }
 
