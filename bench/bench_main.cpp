@@ -20,7 +20,6 @@
 #include "engine/fractal_engine.h"
 #include "engine/geometry.h"
 #include "engine/kernels.h"
-#include "engine/wide_double.h"
 
 namespace {
 
@@ -42,11 +41,6 @@ std::vector<Scene> NamedScenes() {
     };
 }
 
-double StepOf(double from, double to, std::int32_t n) {
-    return wide::ToDouble(wide::Div(wide::Sub(wide::FromDouble(to), wide::FromDouble(from)),
-                                    wide::FromDouble(static_cast<double>(n))));
-}
-
 struct Measurement {
     double seconds = 0.0;
     std::uint64_t iterations = 0;
@@ -57,8 +51,8 @@ struct Measurement {
 // picture), repeating the picture until the time budget is spent (a slow path
 // may not finish one), and counts the iterations the counts stand for.
 Measurement Measure(const Scene& scene, RowKernel kernel, double budgetSeconds) {
-    const double dx = StepOf(scene.region.X1, scene.region.X2, scene.width);
-    const double dy = StepOf(scene.region.Y1, scene.region.Y2, scene.height);
+    const double dx = GridStep(scene.region.X1, scene.region.X2, scene.width);
+    const double dy = GridStep(scene.region.Y1, scene.region.Y2, scene.height);
     std::vector<double> rowY(static_cast<std::size_t>(scene.height));
     double y = scene.region.Y1;
     for (double& value : rowY) {
