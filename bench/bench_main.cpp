@@ -5,7 +5,6 @@
 // the literal loop. With --dump it writes the counts of one full Render (on the
 // kernel --path names) as raw little-endian uint32, row-major, row 0 at Y1.
 // Not a test: it asserts nothing about time.
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "bench/literal_loop.h"
+#include "bench/option_number.h"
 #include "engine/fractal_engine.h"
 #include "engine/geometry.h"
 #include "engine/kernels.h"
@@ -142,19 +142,6 @@ bool Dump(const Scene& scene, const char* path) {
     std::exit(2);
 }
 
-bool ParseDouble(const char* text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0';
-}
-
-bool ParseInt(const char* text, long long low, long long high, long long& out) {
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtoll(text, &end, 10);
-    return end != text && *end == '\0' && errno == 0 && out >= low && out <= high;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -173,20 +160,20 @@ int main(int argc, char** argv) {
         const int left = argc - i - 1;
         if (arg == "--region" && left >= 4) {
             Region r;
-            if (!ParseDouble(argv[i + 1], r.X1) || !ParseDouble(argv[i + 2], r.Y1) ||
-                !ParseDouble(argv[i + 3], r.X2) || !ParseDouble(argv[i + 4], r.Y2)) {
+            if (!ParseDoubleOption(argv[i + 1], r.X1) || !ParseDoubleOption(argv[i + 2], r.Y1) ||
+                !ParseDoubleOption(argv[i + 3], r.X2) || !ParseDoubleOption(argv[i + 4], r.Y2)) {
                 Usage();
             }
             region = r;
             i += 4;
         } else if (arg == "--size" && left >= 2) {
-            if (!ParseInt(argv[i + 1], 0, 1 << 15, width) ||
-                !ParseInt(argv[i + 2], 0, 1 << 15, height)) {
+            if (!ParseIntegerOption(argv[i + 1], 0, 1 << 15, width) ||
+                !ParseIntegerOption(argv[i + 2], 0, 1 << 15, height)) {
                 Usage();
             }
             i += 2;
         } else if (arg == "--limit" && left >= 1) {
-            if (!ParseInt(argv[++i], 0, UINT32_MAX, limit)) {
+            if (!ParseIntegerOption(argv[++i], 0, UINT32_MAX, limit)) {
                 Usage();
             }
         } else if (arg == "--dump" && left >= 1) {
@@ -198,7 +185,7 @@ int main(int argc, char** argv) {
             }
             forced = true;
         } else if (arg == "--seconds" && left >= 1) {
-            if (!ParseDouble(argv[++i], budget) || !(budget > 0.0)) {
+            if (!ParseDoubleOption(argv[++i], budget) || !(budget > 0.0)) {
                 Usage();
             }
         } else {

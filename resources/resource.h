@@ -3,6 +3,9 @@
 // the build-time .rc reader on Linux and by C++ code.
 #pragma once
 
+// The program's icon: the executable's first icon group.
+#define IDI_ZEMBRIX 1
+
 // Dialog templates.
 #define IDD_RENDERTOFILE 102
 #define IDD_ABOUT 104

@@ -259,6 +259,9 @@ constexpr NamedConstant kConstants[] = {
     {"VFT_APP", 1u},
     {"VFT_DLL", 2u},
     {"VFT2_UNKNOWN", 0u},
+    // The application manifest: its resource type and id.
+    {"RT_MANIFEST", 24u},
+    {"CREATEPROCESS_MANIFEST_RESOURCE_ID", 1u},
 };
 
 }  // namespace

@@ -10,10 +10,10 @@
 // The reader behind it (rc_lexer, rc_preprocessor, rc_parser, rc_emitter) is
 // also the library zembrix_rc_reader, for the tests and the fuzz target.
 // Left out: what a resource script may hold beyond this program's resources
-// (string tables, icons, cursors, MENUEX, user-defined and named resources,
-// LANGUAGE: see rc_parser.h), function-like macros and #if (see
-// rc_preprocessor.h), and output of the version resource, which is read and
-// checked only.
+// (string tables, cursors, MENUEX, user-defined resources other than the
+// manifest, named resources, LANGUAGE: see rc_parser.h), function-like macros
+// and #if (see rc_preprocessor.h), and output of the version resource, the
+// icon and the manifest, which are read and checked only.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

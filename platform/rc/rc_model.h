@@ -66,6 +66,33 @@ struct BitmapModel {
     int line = 0;
 };
 
+// An ICON: the .ico file's images, as its directory lists them (a width or
+// height of 0 there is 256), each with its bytes: what a resource compiler
+// stores as the group and its images. The layer does not use them: the frame's
+// class is registered without an icon.
+struct IconImageModel {
+    int width = 0, height = 0;
+    int colorCount = 0, planes = 0, bitCount = 0;
+    std::vector<unsigned char> bytes;
+};
+
+struct IconModel {
+    int id = 0;
+    std::string path;
+    std::vector<IconImageModel> images;
+    int line = 0;
+};
+
+// The application manifest (type 24, RT_MANIFEST), stored as the file's
+// bytes. The layer does not use it: Qt draws the controls and every text is
+// UTF-8 on Linux already.
+struct ManifestModel {
+    int id = 0;
+    std::string path;
+    std::vector<unsigned char> bytes;
+    int line = 0;
+};
+
 struct VersionModel {
     int id = 0;
     std::array<std::uint16_t, 4> fileVersion{};
@@ -81,6 +108,8 @@ struct ResourceFile {
     std::vector<AcceleratorTableModel> accelerators;
     std::vector<BitmapModel> bitmaps;
     std::vector<VersionModel> versions;
+    std::vector<IconModel> icons;
+    std::vector<ManifestModel> manifests;
 };
 
 }  // namespace platform::rc::reader

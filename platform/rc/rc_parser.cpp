@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "platform/rc/rc_constants.h"
@@ -83,9 +84,10 @@ constexpr std::string_view kMemoryOptions[] = {"MOVEABLE",    "FIXED",   "PURE",
                                                "IMPURE",      "PRELOAD", "LOADONCALL",
                                                "DISCARDABLE", "SHARED",  "NONSHARED"};
 constexpr std::string_view kUnsupportedTypes[] = {
-    "STRINGTABLE",     "ICON",   "CURSOR",       "MENUEX",     "RCDATA",  "FONT",
-    "FONTDIR",         "HTML",   "MESSAGETABLE", "DLGINCLUDE", "TOOLBAR", "LANGUAGE",
-    "CHARACTERISTICS", "VERSION"};
+    "STRINGTABLE", "CURSOR",       "MENUEX",     "RCDATA",  "FONT",     "FONTDIR",
+    "HTML",        "MESSAGETABLE", "DLGINCLUDE", "TOOLBAR", "LANGUAGE", "CHARACTERISTICS",
+    "VERSION"};
+constexpr std::int64_t kManifestType = 24;  // RT_MANIFEST
 constexpr std::string_view kUnsupportedControls[] = {
     "CHECKBOX",  "AUTOCHECKBOX", "RADIOBUTTON", "AUTORADIOBUTTON",
     "STATE3",    "AUTO3STATE",   "COMBOBOX",    "LISTBOX",
@@ -95,7 +97,9 @@ constexpr std::string_view kBuiltInClasses[] = {"BUTTON",  "EDIT",      "STATIC"
 
 class Parser {
 public:
-    Parser(Preprocessor& tokens, SourceLoader& loader) : tokens_(tokens), loader_(loader) {}
+    Parser(Preprocessor& tokens, SourceLoader& loader,
+           const std::vector<std::string>& includeDirectories)
+        : tokens_(tokens), loader_(loader), includeDirectories_(includeDirectories) {}
 
     ResourceFile ParseAll() {
         for (;;) {
@@ -122,6 +126,14 @@ public:
                 ParseBitmap(nameToken, id);
             } else if (IsKeyword(type, "VERSIONINFO")) {
                 ParseVersionInfo(nameToken, id);
+            } else if (IsKeyword(type, "ICON")) {
+                ParseIcon(nameToken, id);
+            } else if (const auto number = TypeNumber(type)) {
+                if (*number != kManifestType) {
+                    Fail(type, "resource type " + std::to_string(*number) +
+                                   " is not supported (only 24, the manifest)");
+                }
+                ParseManifest(nameToken, id);
             } else if (IsOneOf(type, kUnsupportedTypes)) {
                 Fail(type, "resource type " + type.text + " is not supported");
             } else if (type.kind == Token::Kind::Identifier) {
@@ -812,29 +824,122 @@ private:
 
     // ---- BITMAP ----
 
+    // The resource type of a user-defined resource: a number, or a Win32 name
+    // of one (RT_MANIFEST); nothing for a word that is not a number.
+    std::optional<std::int64_t> TypeNumber(const Token& type) {
+        if (type.kind == Token::Kind::Number) {
+            return type.number;
+        }
+        if (type.kind == Token::Kind::Identifier) {
+            if (const auto value = LookupWin32Constant(type.text)) {
+                return *value;
+            }
+        }
+        return std::nullopt;
+    }
+
+    struct NamedFile {
+        Token token;       // where the name was written
+        std::string name;  // as written, backslashes made slashes
+        std::string path;  // as found
+        std::string bytes;
+    };
+
+    // The quoted file name of a BITMAP, ICON or manifest and its contents,
+    // looked up beside the file that names it, then in the -I directories.
+    NamedFile ReadNamedFile(const char* statement, const char* kind) {
+        SkipMemoryOptions();
+        NamedFile file{tokens_.Peek(), "", "", ""};
+        file.name = ExpectString((std::string(kind) + " file name").c_str());
+        std::replace(file.name.begin(), file.name.end(), '\\', '/');
+        if (file.name.empty()) {
+            Fail(file.token, std::string(statement) + " names no file");
+        }
+        std::vector<std::string> candidates{
+            JoinPath(DirectoryOf(file.token.where.file), file.name)};
+        for (const std::string& dir : includeDirectories_) {
+            candidates.push_back(JoinPath(dir, file.name));
+        }
+        for (const std::string& path : candidates) {
+            if (auto bytes = loader_.Read(path)) {
+                file.path = path;
+                file.bytes = std::move(*bytes);
+                return file;
+            }
+        }
+        Fail(file.token, std::string("cannot open ") + kind + " file \"" + file.name + "\"");
+    }
+
     void ParseBitmap(const Token& nameToken, int id) {
         CheckUnique(out_.bitmaps, id, nameToken, "BITMAP");
-        SkipMemoryOptions();
-        const Token fileToken = tokens_.Peek();
-        std::string file = ExpectString("bitmap file name");
-        std::replace(file.begin(), file.end(), '\\', '/');
-        if (file.empty()) {
-            Fail(fileToken, "BITMAP names no file");
-        }
-        BitmapModel bitmap;
-        bitmap.id = id;
-        bitmap.line = nameToken.where.line;
-        bitmap.path = JoinPath(DirectoryOf(fileToken.where.file), file);
-        const auto bytes = loader_.Read(bitmap.path);
-        if (!bytes) {
-            Fail(fileToken, "cannot open bitmap file \"" + file + "\"");
-        }
+        const NamedFile file = ReadNamedFile("BITMAP", "bitmap");
+        const std::string& bytes = file.bytes;
         // A BITMAPFILEHEADER (14 bytes, "BM") and at least a BITMAPCOREHEADER.
-        if (bytes->size() < 14 + 12 || (*bytes)[0] != 'B' || (*bytes)[1] != 'M') {
-            Fail(fileToken, "\"" + file + "\" is not a BMP file");
+        if (bytes.size() < 14 + 12 || bytes[0] != 'B' || bytes[1] != 'M') {
+            Fail(file.token, "\"" + file.name + "\" is not a BMP file");
         }
-        bitmap.bytes.assign(bytes->begin(), bytes->end());
-        out_.bitmaps.push_back(std::move(bitmap));
+        out_.bitmaps.push_back(
+            BitmapModel{id, file.path, {bytes.begin(), bytes.end()}, nameToken.where.line});
+    }
+
+    // ---- ICON and the manifest ----
+
+    // An .ico file: ICONDIR (reserved 0, type 1, a count), a 16-byte entry per
+    // image (width, height, colours, reserved, planes, bit count, size,
+    // offset), each image inside the file.
+    void ParseIcon(const Token& nameToken, int id) {
+        CheckUnique(out_.icons, id, nameToken, "ICON");
+        const NamedFile file = ReadNamedFile("ICON", "icon");
+        const std::string& bytes = file.bytes;
+        const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+        const auto u16 = [&](std::size_t i) {
+            return static_cast<std::uint32_t>(at(i) | at(i + 1) << 8);
+        };
+        const auto u32 = [&](std::size_t i) { return u16(i) | u16(i + 2) << 16; };
+        const std::string quoted = "\"" + file.name + "\"";
+        if (bytes.size() < 6 || u16(0) != 0 || u16(2) != 1) {
+            Fail(file.token, quoted + " is not an icon file");
+        }
+        const std::size_t count = u16(4);
+        if (count == 0 || bytes.size() < 6 + 16 * count) {
+            Fail(file.token, quoted + " lists no images or is cut short");
+        }
+        IconModel icon{id, file.path, {}, nameToken.where.line};
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t entry = 6 + 16 * i;
+            const std::uint64_t size = u32(entry + 8), offset = u32(entry + 12);
+            if (size == 0 || offset + size > bytes.size()) {
+                Fail(file.token,
+                     quoted + ": image " + std::to_string(i + 1) + " lies outside the file");
+            }
+            IconImageModel image;
+            image.width = at(entry) == 0 ? 256 : at(entry);
+            image.height = at(entry + 1) == 0 ? 256 : at(entry + 1);
+            image.colorCount = at(entry + 2);
+            image.planes = static_cast<int>(u16(entry + 4));
+            image.bitCount = static_cast<int>(u16(entry + 6));
+            image.bytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                               bytes.begin() + static_cast<std::ptrdiff_t>(offset + size));
+            icon.images.push_back(std::move(image));
+        }
+        out_.icons.push_back(std::move(icon));
+    }
+
+    // A manifest is XML: its first character, after a byte-order mark and
+    // white space, is '<'.
+    void ParseManifest(const Token& nameToken, int id) {
+        CheckUnique(out_.manifests, id, nameToken, "manifest");
+        const NamedFile file = ReadNamedFile("the manifest", "manifest");
+        std::string_view text = file.bytes;
+        if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+            text.remove_prefix(3);
+        }
+        const std::size_t first = text.find_first_not_of(" \t\r\n");
+        if (first == std::string_view::npos || text[first] != '<') {
+            Fail(file.token, "\"" + file.name + "\" is not an XML manifest");
+        }
+        out_.manifests.push_back(ManifestModel{
+            id, file.path, {file.bytes.begin(), file.bytes.end()}, nameToken.where.line});
     }
 
     // ---- VERSIONINFO ----
@@ -917,6 +1022,7 @@ private:
 
     Preprocessor& tokens_;
     SourceLoader& loader_;
+    const std::vector<std::string>& includeDirectories_;
     ResourceFile out_;
 };
 
@@ -928,7 +1034,7 @@ ParseResult ParseResourceFile(const std::string& path, SourceLoader& loader,
     try {
         Preprocessor tokens(loader, includeDirectories);
         tokens.Open(path);
-        Parser parser(tokens, loader);
+        Parser parser(tokens, loader, includeDirectories);
         result.resources = parser.ParseAll();
         result.ok = true;
     } catch (const RcFailure& failure) {

@@ -5,12 +5,17 @@
 // MENU are recognised and refused, since the tables have no place for them),
 // with LTEXT, RTEXT, CTEXT, EDITTEXT, PUSHBUTTON, DEFPUSHBUTTON, GROUPBOX and
 // CONTROL; MENU with POPUP, MENUITEM and SEPARATOR; ACCELERATORS; BITMAP;
-// VERSIONINFO (checked and kept apart, since the tables do not carry it).
-// Styles are what windres and rc store: the implied WS_CHILD | WS_VISIBLE of
-// controls, each statement's own default style, WS_CAPTION from CAPTION,
-// DS_SETFONT from FONT, NOT clearing bits.
+// VERSIONINFO, ICON and the application manifest (a resource of type 24,
+// RT_MANIFEST): these three are checked and kept apart, since the tables do
+// not carry them and the layer has no use for them (no version queries, no
+// window icon, no visual styles or code page to choose). Styles are what
+// windres and rc store: the implied WS_CHILD | WS_VISIBLE of controls, each
+// statement's own default style, WS_CAPTION from CAPTION, DS_SETFONT from
+// FONT, NOT clearing bits. The files that BITMAP, ICON and the manifest name
+// are looked up beside the .rc file, then in the -I directories, as windres
+// does.
 //
-// Left out: string tables, icons, cursors, MENUEX, user-defined resources,
+// Left out: string tables, cursors, MENUEX, other user-defined resources,
 // LANGUAGE, named (non-numeric) resources, control data blocks.
 #pragma once
 

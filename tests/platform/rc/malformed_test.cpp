@@ -54,6 +54,9 @@ const Case kCases[] = {
     {"font_weight_in_dialog.rc", 3, "need DIALOGEX"},
     {"error_in_header.rc", 2, "bad number '0x'", "error_in_header.h"},
     {"string_resource_name.rc", 2, "resource names must be numbers"},
+    {"not_an_icon.rc", 3, "is not an icon file"},
+    {"not_a_manifest.rc", 3, "is not an XML manifest"},
+    {"user_defined_type.rc", 3, "resource type 23 is not supported"},
 };
 
 fs::path MalformedDir() {
@@ -104,7 +107,9 @@ TEST(RcMalformed, TheToolWritesTablesAndADepfileForAGoodFile) {
     const fs::path output = dir.path() / "tables.cpp";
     const fs::path depfile = dir.path() / "tables.d";
     const fs::path rc = rc_test::FixturesDir() / "fixtures" / "forms.rc";
-    ASSERT_EQ(rc_test::RunCommand(rc_test::ShellQuote(ZEMBRIX_RC_TOOL) + " " +
+    const fs::path include = rc_test::FixturesDir() / "fixtures" / "include";
+    ASSERT_EQ(rc_test::RunCommand(rc_test::ShellQuote(ZEMBRIX_RC_TOOL) + " -I " +
+                                  rc_test::ShellQuote(include.string()) + " " +
                                   rc_test::ShellQuote(rc.string()) + " " +
                                   rc_test::ShellQuote(output.string()) + " --depfile " +
                                   rc_test::ShellQuote(depfile.string())),
@@ -113,6 +118,8 @@ TEST(RcMalformed, TheToolWritesTablesAndADepfileForAGoodFile) {
     const std::string deps = rc_test::ReadText(depfile);
     EXPECT_NE(deps.find("forms.h"), std::string::npos) << deps;
     EXPECT_NE(deps.find("tiny.bmp"), std::string::npos) << deps;
+    EXPECT_NE(deps.find("include/tiny.ico"), std::string::npos) << deps;
+    EXPECT_NE(deps.find("include/tiny.manifest"), std::string::npos) << deps;
     EXPECT_EQ(
         rc_test::RunCommand(rc_test::ShellQuote(ZEMBRIX_RC_TOOL) + " only-one.rc 2> /dev/null"), 2);
 }

@@ -1,11 +1,13 @@
 // The .rc reader on its own, on resource scripts held in memory: the styles a
 // resource compiler stores, number expressions, the preprocessor, strings,
-// accelerators, bitmaps, the version resource, and the emitter's escaping.
+// accelerators, the files bitmaps, icons and manifests name, the version
+// resource, and the emitter's escaping.
 // The windres test checks every statement form of fixtures/forms.rc (menus,
 // DIALOGEX fonts, control classes among them) against the real compiler.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -173,15 +175,32 @@ TEST(RcReaderAccelerators, KeysAndModifiers) {
     EXPECT_EQ(e[4].cmd, 5);
 }
 
-TEST(RcReaderBitmaps, TheFileIsFoundNextToTheRcFileAndEmbeddedWhole) {
+// Bitmaps, icons and manifests: looked up next to the .rc file first, then in
+// the -I directories; embedded whole; an icon's images must lie in its file.
+TEST(RcReaderFiles, FoundNextToTheRcFileThenInTheIncludeDirectoriesAndEmbeddedWhole) {
     const std::string bmp = std::string("BM") + std::string(40, '\x01');
-    const auto result = Parse("#define IDB_X 109\nIDB_X BITMAP \"pics\\\\about.bmp\"\n",
-                              {{"dir/pics/about.bmp", bmp}});
+    // ICONDIR of one image, 16 x 16, 4 bytes at offset 22.
+    const std::string ico =
+        std::string("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0\4\0\0\0\x16\0\0\0", 22) + "pixl";
+    const auto result = Parse(
+        "#define IDB_X 109\nIDB_X BITMAP \"pics\\\\about.bmp\"\n3 ICON \"app.ico\"\n"
+        "1 RT_MANIFEST \"app.manifest\"\n",
+        {{"dir/pics/about.bmp", bmp},
+         {"inc/pics/about.bmp", "BM other"},
+         {"inc/app.ico", ico},
+         {"inc/app.manifest", "\xEF\xBB\xBF <assembly/>"}});
     ASSERT_TRUE(result.ok) << result.error.ToString();
     const auto& bitmap = result.resources.bitmaps.at(0);
     EXPECT_EQ(bitmap.id, 109);
     EXPECT_EQ(bitmap.path, "dir/pics/about.bmp");
     EXPECT_EQ(std::string(bitmap.bytes.begin(), bitmap.bytes.end()), bmp);
+    EXPECT_EQ(result.resources.icons.at(0).path, "inc/app.ico");  // its images: the windres test
+    EXPECT_EQ(result.resources.manifests.at(0).path, "inc/app.manifest");
+
+    const auto cut = Parse("\n3 ICON \"app.ico\"\n", {{"inc/app.ico", ico.substr(0, 25)}});
+    ASSERT_FALSE(cut.ok);
+    EXPECT_EQ(cut.error.where.line, 2);
+    EXPECT_NE(cut.error.message.find("image 1 lies outside the file"), std::string::npos);
 }
 
 TEST(RcReaderVersion, FixedVersionsAndStringsAreRead) {
@@ -242,13 +261,18 @@ TEST(RcReaderRobustness, CrLfLineEndsReadTheSameAsLf) {
             out += crlf && c == '\n' ? std::string("\r\n") : std::string(1, c);
         return out;
     };
-    // The bitmap is binary: it is read as it is either way.
+    // The bitmap is binary: it is read as it is either way. The icon and the
+    // manifest are the build's, found in the -I directory.
     const std::string bitmap = read("about.bmp", false);
-    const auto lf = Parse(read("zembrix.rc", false), {{"dir/resource.h", read("resource.h", false)},
-                                                      {"dir/about.bmp", bitmap}});
-    const auto windows =
-        Parse(read("zembrix.rc", true),
-              {{"dir/resource.h", read("resource.h", true)}, {"dir/about.bmp", bitmap}});
+    std::map<std::string, std::string> files = {{"dir/about.bmp", bitmap}};
+    for (const char* made : {"zembrix.ico", "zembrix.exe.manifest"}) {
+        std::ifstream in(std::string(ZEMBRIX_WINDOWS_RESOURCE_DIR) + "/" + made, std::ios::binary);
+        files["inc/" + std::string(made)] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    files["dir/resource.h"] = read("resource.h", false);
+    const auto lf = Parse(read("zembrix.rc", false), files);
+    files["dir/resource.h"] = read("resource.h", true);
+    const auto windows = Parse(read("zembrix.rc", true), files);
     ASSERT_TRUE(lf.ok) << lf.error.ToString();
     ASSERT_TRUE(windows.ok) << windows.error.ToString();
     ASSERT_EQ(lf.resources.dialogs.size(), windows.resources.dialogs.size());

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <map>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -147,9 +149,12 @@ void DecodeVersion(Bytes r, VersionModel& version) {
 }
 
 // Every resource of a .res file with an ordinal type and name. A bitmap's
-// bytes get back the 14-byte file header the resource leaves out (zeros).
+// bytes get back the 14-byte file header the resource leaves out (zeros); an
+// icon group's entries get the bytes of the images they name.
 ResourceFile DecodeRes(const std::vector<std::uint8_t>& bytes) {
     ResourceFile out;
+    std::map<int, std::vector<unsigned char>> iconImages;        // type 3, by id
+    std::vector<std::pair<IconModel, std::vector<int>>> groups;  // type 14, image ids
     Bytes header{bytes, 0, bytes.size()};
     while (header.pos + 8 <= bytes.size() && !header.bad) {
         const std::size_t start = header.pos;
@@ -188,8 +193,34 @@ ResourceFile DecodeRes(const std::vector<std::uint8_t>& bytes) {
         } else if (type == 16) {
             out.versions.push_back({id, {}, {}, {}, 0});
             DecodeVersion(r, out.versions.back());
+        } else if (type == 3) {
+            iconImages[id].assign(data.begin(), data.end());
+        } else if (type == 14) {  // GRPICONDIR, then 14-byte entries
+            r.pos = 4;
+            const unsigned count = r.U16();
+            groups.push_back({IconModel{id, "", {}, 0}, {}});
+            for (unsigned i = 0; i < count && !r.bad; ++i) {
+                IconImageModel image;
+                image.width = static_cast<int>(r.U8()), image.height = static_cast<int>(r.U8());
+                image.width = image.width == 0 ? 256 : image.width;
+                image.height = image.height == 0 ? 256 : image.height;
+                image.colorCount = static_cast<int>(r.U8());
+                r.U8();  // reserved
+                image.planes = static_cast<int>(r.U16()),
+                image.bitCount = static_cast<int>(r.U16());
+                r.U32();  // the image's size, which its bytes give
+                groups.back().first.images.push_back(image);
+                groups.back().second.push_back(static_cast<int>(r.U16()));
+            }
+        } else if (type == 24) {
+            out.manifests.push_back({id, "", {data.begin(), data.end()}, 0});
         }
         header.pos = (begin + dataSize + 3) & ~std::size_t{3};
+    }
+    for (auto& [icon, imageIds] : groups) {
+        for (std::size_t i = 0; i < imageIds.size(); ++i)
+            icon.images[i].bytes = iconImages[imageIds[i]];
+        out.icons.push_back(icon);
     }
     return out;
 }
@@ -204,8 +235,9 @@ std::string Upper(std::string s) {
 // sorted by id, so that a difference shows as a line of the diff. Without
 // `full`, only what the generated tables carry (no DIALOGEX fonts'
 // weight, italic flag and character set, no version, bitmaps without their
-// file header); windres stores class names upper-cased and a DIALOG's ids
-// in 16 bits.
+// file header; icons and manifests, which the tables leave out, are absent
+// from what FromTables gives); windres stores class names upper-cased and a
+// DIALOG's ids in 16 bits.
 std::string Describe(ResourceFile f, bool full) {
     std::ostringstream out;
     const auto byId = [](const auto& a, const auto& b) { return a.id < b.id; };
@@ -236,13 +268,28 @@ std::string Describe(ResourceFile f, bool full) {
         for (const auto& e : t.entries)
             out << "  " << int{e.fVirt} << ' ' << e.key << ' ' << e.cmd << '\n';
     }
+    const auto hashOf = [](std::span<const unsigned char> bytes) {  // FNV-1a
+        std::uint32_t hash = 2166136261u;
+        for (const unsigned char b : bytes)
+            hash = (hash ^ b) * 16777619u;
+        return hash;
+    };
     std::sort(f.bitmaps.begin(), f.bitmaps.end(), byId);
-    for (const BitmapModel& b : f.bitmaps) {
-        std::uint32_t hash = 2166136261u;  // FNV-1a of the bytes after the file header
-        for (std::size_t i = 14; i < b.bytes.size(); ++i)
-            hash = (hash ^ b.bytes[i]) * 16777619u;
-        out << "BITMAP " << b.id << ' ' << b.bytes.size() << " bytes " << hash << '\n';
+    for (const BitmapModel& b : f.bitmaps)  // the bytes after the file header
+        out << "BITMAP " << b.id << ' ' << b.bytes.size() << " bytes "
+            << hashOf(std::span(b.bytes).subspan(std::min<std::size_t>(14, b.bytes.size())))
+            << '\n';
+    std::sort(f.icons.begin(), f.icons.end(), byId);
+    for (const IconModel& i : f.icons) {
+        out << "ICON " << i.id << '\n';
+        for (const IconImageModel& image : i.images)
+            out << "  " << image.width << 'x' << image.height << " colours " << image.colorCount
+                << " planes " << image.planes << " bits " << image.bitCount << ' '
+                << image.bytes.size() << " bytes " << hashOf(image.bytes) << '\n';
     }
+    std::sort(f.manifests.begin(), f.manifests.end(), byId);
+    for (const ManifestModel& m : f.manifests)
+        out << "MANIFEST " << m.id << ' ' << m.bytes.size() << " bytes " << hashOf(m.bytes) << '\n';
     for (const VersionModel& v : full ? f.versions : std::vector<VersionModel>{}) {
         out << "VERSION " << v.id;
         for (const auto n : v.fileVersion)
@@ -295,19 +342,26 @@ protected:
             GTEST_SKIP() << "MinGW windres is not installed (Debian package "
                             "binutils-mingw-w64-x86-64); nothing to compare with";
     }
-    // What windres makes of rc, and what the reader does.
-    std::pair<ResourceFile, ResourceFile> Compile(const fs::path& rc) {
+    // What windres makes of rc, and what the reader does, both given the
+    // -I directory `include` (when not empty) after the file's own.
+    std::pair<ResourceFile, ResourceFile> Compile(const fs::path& rc,
+                                                  const fs::path& include = {}) {
         const fs::path res = dir_.path() / "out.res";
         const fs::path log = dir_.path() / "windres.log";
-        const int status = rc_test::RunCommand(rc_test::ShellQuote(ZEMBRIX_WINDRES) + " -I " +
-                                               rc_test::ShellQuote(rc.parent_path().string()) +
+        std::string includes = " -I " + rc_test::ShellQuote(rc.parent_path().string());
+        if (!include.empty())
+            includes += " -I " + rc_test::ShellQuote(include.string());
+        const int status = rc_test::RunCommand(rc_test::ShellQuote(ZEMBRIX_WINDRES) + includes +
                                                " " + rc_test::ShellQuote(rc.string()) +
                                                " -O res -o " + rc_test::ShellQuote(res.string()) +
                                                " > " + rc_test::ShellQuote(log.string()) + " 2>&1");
         EXPECT_EQ(status, 0) << "windres failed:\n" << rc_test::ReadText(log);
         const std::string text = rc_test::ReadText(res);
         DiskSourceLoader loader;
-        const ParseResult ours = ParseResourceFile(rc.string(), loader);
+        const ParseResult ours =
+            ParseResourceFile(rc.string(), loader,
+                              include.empty() ? std::vector<std::string>{}
+                                              : std::vector<std::string>{include.string()});
         EXPECT_TRUE(ours.ok) << ours.error.ToString();
         return {DecodeRes({text.begin(), text.end()}), ours.resources};
     }
@@ -315,13 +369,18 @@ protected:
 };
 
 TEST_F(WindresTest, TheProgramsResourcesAndTheirTablesHoldWhatWindresStores) {
-    const auto [theirs, ours] = Compile(rc_test::SourceDir() / "resources" / "zembrix.rc");
+    const auto [theirs, ours] =
+        Compile(rc_test::SourceDir() / "resources" / "zembrix.rc", ZEMBRIX_WINDOWS_RESOURCE_DIR);
     EXPECT_EQ(Describe(ours, true), Describe(theirs, true));
-    EXPECT_EQ(Describe(FromTables(theirs), false), Describe(theirs, false));
+    ResourceFile shown = theirs;
+    shown.icons.clear(), shown.manifests.clear();
+    EXPECT_EQ(Describe(FromTables(theirs), false), Describe(shown, false));
+    EXPECT_EQ(ours.icons.at(0).images.size() + ours.manifests.size(), 5u + 1u);
 }
 
 TEST_F(WindresTest, EveryStatementFormOfTheFixtureMatchesWindres) {
-    const auto [theirs, ours] = Compile(rc_test::FixturesDir() / "fixtures" / "forms.rc");
+    const auto [theirs, ours] = Compile(rc_test::FixturesDir() / "fixtures" / "forms.rc",
+                                        rc_test::FixturesDir() / "fixtures" / "include");
     EXPECT_EQ(Describe(ours, true), Describe(theirs, true));
 }
 
