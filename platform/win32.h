@@ -17,6 +17,7 @@
 #include <windowsx.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <ntsecapi.h>
 #else
 #include "platform/win32/types.h"
 #include "platform/win32/kernel.h"

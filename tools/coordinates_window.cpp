@@ -26,6 +26,11 @@ bool CoordinatesWindow::Create(HWND owner, const Region& region, std::uint32_t l
     if (window == nullptr) {
         return false;
     }
+    // A corner field takes no more than ReadCorner reads: a longer paste
+    // would otherwise be cut without a sign when it is read.
+    for (const int id : kCornerIds) {
+        SendMessageA(GetDlgItem(window, id), EM_LIMITTEXT, kFieldSize - 1, 0);
+    }
     ShowRegion(region);
     ShowIterationLimit(limit);
     return true;

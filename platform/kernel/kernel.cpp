@@ -1,10 +1,21 @@
 // KERNEL services on POSIX: the last error, the tick count, the process heap
 // (malloc with a record of live blocks, so a foreign or twice-freed pointer
 // is refused instead of corrupting the heap), files (CreateFileA, WriteFile,
-// CloseHandle, DeleteFileA, MoveFileExA) and GetModuleHandleA.
+// FlushFileBuffers, SetFilePointerEx, SetEndOfFile, CloseHandle, DeleteFileA,
+// MoveFileExA, ReplaceFileA, GetFinalPathNameByHandleA), the random source
+// RtlGenRandom and GetModuleHandleA.
 //
-// Left out: reading files, overlapped I/O, share modes (POSIX has none; a
-// file open elsewhere is not locked), security attributes, templates,
+// Flushing is fsync: FlushFileBuffers flushes one file; MOVEFILE_WRITE_THROUGH
+// and REPLACEFILE_WRITE_THROUGH flush the file before the rename and its
+// folder after it, so that after a power cut the name holds either the old
+// file or the whole new one. Share mode 0 (no one else may open the file
+// while the handle is open) makes a file that CreateFileA creates private:
+// mode 0600, less the umask, and it stays so until ReplaceFileA gives it the
+// replaced file's mode. FILE_FLAG_OPEN_REPARSE_POINT opens no symbolic link:
+// POSIX cannot open a link itself, so the open of one fails.
+//
+// Left out: reading files, overlapped I/O, locking by share modes (a file
+// open elsewhere is not locked), security attributes, templates,
 // MOVEFILE_COPY_ALLOWED across file systems and MOVEFILE_DELAY_UNTIL_REBOOT,
 // heaps other than the process heap, and HEAP_GENERATE_EXCEPTIONS (failures
 // return null: nothing throws across the API). Unlike Windows, DeleteFileA
@@ -15,6 +26,7 @@
 // Beside it in platform/kernel: faults.cpp, the failure injection seam that
 // the tests install and the kernel services, GDI and the window layer ask.
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +124,8 @@ DWORD ErrorOfErrno(int error, const char* path) {
             return ERROR_NOT_SAME_DEVICE;
         case EIO:
             return ERROR_WRITE_FAULT;
+        case ELOOP:
+            return ERROR_CANT_RESOLVE_FILENAME;
         default:
             return ERROR_GEN_FAILURE;
     }
@@ -141,16 +155,75 @@ bool MayWrite(const char* path) {
     return errno != EACCES && errno != EPERM && errno != EROFS && errno != ETXTBSY;
 }
 
-void SyncDirectoryOf(const char* path) {
-    std::string directory(path);
-    const std::size_t slash = directory.find_last_of('/');
-    directory =
-        slash == std::string::npos ? std::string(".") : directory.substr(0, slash == 0 ? 1 : slash);
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+// A descriptor of the layer's own, closed on every path out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// fsync of one descriptor: its data and its metadata (size, mode, owner).
+bool Sync(int fd) {
+    if (Fails(platform::FaultSite::FileFlush, ERROR_WRITE_FAULT))
+        return false;
+    if (::fsync(fd) != 0) {
+        lastError = ErrorOfErrno(errno, nullptr);
+        return false;
+    }
+    return true;
+}
+
+// The folder part of a path ("." for a bare name, "/" for a name in the root).
+std::string FolderOf(const char* path) {
+    const std::string whole(path);
+    const std::size_t slash = whole.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : whole.substr(0, slash == 0 ? 1 : slash);
+}
+
+// Makes the entries of a path's folder durable, so that a rename in it
+// survives a power cut. A file system that cannot flush a folder (EINVAL)
+// is taken to keep its entries without one.
+bool SyncFolderOf(const char* path) {
+    if (Fails(platform::FaultSite::FolderFlush, ERROR_WRITE_FAULT))
+        return false;
+    const Descriptor folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0 || (::fsync(folder.get()) != 0 && errno != EINVAL)) {
+        lastError = ErrorOfErrno(errno, nullptr);
+        return false;
+    }
+    return true;
+}
+
+// Opens the replacement of a ReplaceFileA for setting its mode and owner: a
+// regular file of this process's user that has no other name, reached
+// without following a link. Anything else at that name (a symbolic link, a
+// second name of some other file, another user's file) could have been put
+// there by whoever may write the folder, and giving it the replaced file's
+// owner or mode would change a file outside the folder; it is refused with
+// ERROR_ACCESS_DENIED.
+int OpenOwnReplacement(const char* path) {
+    const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        lastError = errno == ELOOP ? ERROR_ACCESS_DENIED : ErrorOfErrno(errno, path);
+        return -1;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+        info.st_uid != ::geteuid()) {
+        ::close(fd);
+        lastError = ERROR_ACCESS_DENIED;
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
@@ -230,7 +303,6 @@ BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) {
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
-    (void)dwShareMode;
     (void)lpSecurityAttributes;
     (void)hTemplateFile;
     if (lpFileName == nullptr) {
@@ -267,15 +339,23 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
             lastError = ERROR_INVALID_PARAMETER;
             return INVALID_HANDLE_VALUE;
     }
-    if (Fails(platform::FaultSite::FileCreate, ERROR_ACCESS_DENIED))
+    const bool linkItself = (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
+    if (linkItself)
+        flags |= O_NOFOLLOW;
+    if (Fails(platform::FaultSite::FileCreate, ERROR_ACCESS_DENIED) ||
+        Fails(platform::FaultSite::FileCreateFull, ERROR_DISK_FULL) ||
+        Fails(platform::FaultSite::FileCreateTooMany, ERROR_TOO_MANY_OPEN_FILES))
         return INVALID_HANDLE_VALUE;
     struct stat before;
-    const bool existed = ::stat(lpFileName, &before) == 0;
+    const bool existed =
+        (linkItself ? ::lstat(lpFileName, &before) : ::stat(lpFileName, &before)) == 0;
     if (existed && S_ISDIR(before.st_mode)) {
         lastError = ERROR_ACCESS_DENIED;  // a folder is not opened as a file
         return INVALID_HANDLE_VALUE;
     }
-    const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+    mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+    if (dwShareMode == 0)
+        mode &= 0700;  // no one else may open it: private, as near as POSIX gets
     // Opened without blocking: a FIFO would otherwise wait for its other end
     // for ever (one without a reader fails for writing). Regular files are
     // not affected; the flag is cleared again for the writes.
@@ -358,6 +438,72 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     return ok;
 }
 
+BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
+    const int fd = DescriptorOf(hFile);
+    if (fd < 0) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    return Sync(fd) ? TRUE : FALSE;
+}
+
+BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove,
+                             PLARGE_INTEGER lpNewFilePointer, DWORD dwMoveMethod) {
+    const int fd = DescriptorOf(hFile);
+    if (fd < 0) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    const int whence = dwMoveMethod == FILE_BEGIN     ? SEEK_SET
+                       : dwMoveMethod == FILE_CURRENT ? SEEK_CUR
+                       : dwMoveMethod == FILE_END     ? SEEK_END
+                                                      : -1;
+    if (whence < 0) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    const off_t position = ::lseek(fd, static_cast<off_t>(liDistanceToMove.QuadPart), whence);
+    if (position < 0) {
+        lastError = ErrorOfErrno(errno, nullptr);
+        return FALSE;
+    }
+    if (lpNewFilePointer != nullptr)
+        lpNewFilePointer->QuadPart = static_cast<LONGLONG>(position);
+    return TRUE;
+}
+
+// The file ends at the file pointer. A file that grows gets its new blocks
+// reserved, as NTFS allocates them, so that later writes up to that size
+// cannot fail for lack of space; when the space is not there it fails with
+// ERROR_DISK_FULL and keeps its size.
+BOOL WINAPI SetEndOfFile(HANDLE hFile) {
+    const int fd = DescriptorOf(hFile);
+    if (fd < 0) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    struct stat info;
+    if (end < 0 || ::fstat(fd, &info) != 0) {
+        lastError = ErrorOfErrno(errno, nullptr);
+        return FALSE;
+    }
+    if (end > info.st_size) {
+        const int error = ::posix_fallocate(fd, info.st_size, end - info.st_size);
+        if (error != 0) {
+            // A reservation cut short may have grown the file part of the way.
+            const int undone = ::ftruncate(fd, info.st_size);
+            (void)undone;
+            lastError = ErrorOfErrno(error, nullptr);
+            return FALSE;
+        }
+    } else if (end < info.st_size && ::ftruncate(fd, end) != 0) {
+        lastError = ErrorOfErrno(errno, nullptr);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     // INVALID_HANDLE_VALUE is also the pseudo handle of the current process,
     // which Windows "closes" without complaint.
@@ -421,8 +567,6 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
         lastError = ERROR_PATH_NOT_FOUND;
         return FALSE;
     }
-    if (Fails(platform::FaultSite::FileMove, ERROR_ACCESS_DENIED))
-        return FALSE;
     struct stat source;
     if (::lstat(lpExistingFileName, &source) != 0) {
         lastError = ErrorOfErrno(errno, lpExistingFileName);
@@ -442,14 +586,20 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
         lastError = ERROR_ACCESS_DENIED;
         return FALSE;
     }
-    if ((dwFlags & MOVEFILE_WRITE_THROUGH) != 0 && S_ISREG(source.st_mode)) {
+    const bool writeThrough = (dwFlags & MOVEFILE_WRITE_THROUGH) != 0;
+    if (writeThrough && S_ISREG(source.st_mode)) {
         // The data reach the disk before the new name does.
-        const int fd = ::open(lpExistingFileName, O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
+        const Descriptor file(
+            ::open(lpExistingFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (file.get() < 0) {
+            lastError = ErrorOfErrno(errno, lpExistingFileName);
+            return FALSE;
         }
+        if (!Sync(file.get()))
+            return FALSE;
     }
+    if (Fails(platform::FaultSite::FileMove, ERROR_ACCESS_DENIED))
+        return FALSE;
     int result;
     if ((dwFlags & MOVEFILE_REPLACE_EXISTING) != 0) {
         result = std::rename(lpExistingFileName, lpNewFileName);
@@ -468,28 +618,35 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
         lastError = errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorOfErrno(errno, lpNewFileName);
         return FALSE;
     }
-    if ((dwFlags & MOVEFILE_WRITE_THROUGH) != 0)
-        SyncDirectoryOf(lpNewFileName);
+    // The move is made; a failed flush says that it may not survive a power cut.
+    if (writeThrough && (!SyncFolderOf(lpNewFileName) ||
+                         (FolderOf(lpExistingFileName) != FolderOf(lpNewFileName) &&
+                          !SyncFolderOf(lpExistingFileName))))
+        return FALSE;
     return TRUE;
 }
 
 // Replaces a file by another as Windows does: the replacement takes the
 // replaced file's name, its permission bits (what Windows keeps of the
 // attributes and ACL) and, where this process may give them, its owner and
-// group. A replaced file this process may not write is refused with
-// ERROR_ACCESS_DENIED and both files stay. The replaced file must exist; no
-// backup is made.
+// group, all set through a descriptor of the replacement before the rename.
+// A replaced file this process may not write is refused with
+// ERROR_ACCESS_DENIED, and so is a replacement that is not a regular file of
+// this process's user with no other name (see OpenOwnReplacement); both
+// files then stay. The replaced file must exist; no backup is made.
+// REPLACEFILE_WRITE_THROUGH flushes the replacement before the rename and
+// the folder after it.
 BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName,
                          LPCSTR lpBackupFileName, DWORD dwReplaceFlags, LPVOID lpExclude,
                          LPVOID lpReserved) {
-    (void)dwReplaceFlags;
+    constexpr DWORD kKnown = REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS |
+                             REPLACEFILE_IGNORE_ACL_ERRORS;
     if (lpReplacedFileName == nullptr || lpReplacementFileName == nullptr ||
-        lpBackupFileName != nullptr || lpExclude != nullptr || lpReserved != nullptr) {
+        lpBackupFileName != nullptr || lpExclude != nullptr || lpReserved != nullptr ||
+        (dwReplaceFlags & ~kKnown) != 0) {
         lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    if (Fails(platform::FaultSite::FileMove, ERROR_ACCESS_DENIED))
-        return FALSE;
     struct stat replaced;
     if (::stat(lpReplacedFileName, &replaced) != 0 || !S_ISREG(replaced.st_mode)) {
         lastError = ERROR_FILE_NOT_FOUND;
@@ -499,26 +656,36 @@ BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName
         lastError = ERROR_ACCESS_DENIED;
         return FALSE;
     }
+    const Descriptor replacement(OpenOwnReplacement(lpReplacementFileName));
+    if (replacement.get() < 0)
+        return FALSE;
     // Owner before mode: a change of owner clears the set-id bits. Only a
     // privileged process may give a file away; another may still give it the
     // group, when it is one of its own.
-    const bool owned = ::chown(lpReplacementFileName, replaced.st_uid, replaced.st_gid) == 0 ||
-                       ::chown(lpReplacementFileName, static_cast<uid_t>(-1), replaced.st_gid) == 0;
+    const bool owned = ::fchown(replacement.get(), replaced.st_uid, replaced.st_gid) == 0 ||
+                       ::fchown(replacement.get(), static_cast<uid_t>(-1), replaced.st_gid) == 0;
     (void)owned;  // otherwise the file stays this process's own
-    if (::chmod(lpReplacementFileName, replaced.st_mode & 07777) != 0) {
+    if (::fchmod(replacement.get(), replaced.st_mode & 07777) != 0) {
         lastError = ErrorOfErrno(errno, lpReplacementFileName);
         return FALSE;
     }
+    const bool writeThrough = (dwReplaceFlags & REPLACEFILE_WRITE_THROUGH) != 0;
+    if (writeThrough && !Sync(replacement.get()))
+        return FALSE;
+    if (Fails(platform::FaultSite::FileMove, ERROR_ACCESS_DENIED))
+        return FALSE;
     if (std::rename(lpReplacementFileName, lpReplacedFileName) != 0) {
         lastError = ErrorOfErrno(errno, lpReplacedFileName);
         return FALSE;
     }
-    return TRUE;
+    // The file is replaced; a failed flush says that it may not survive a power cut.
+    return writeThrough && !SyncFolderOf(lpReplacedFileName) ? FALSE : TRUE;
 }
 
-// The file's path with every symbolic link resolved. Returns the length
-// without the terminator, or the size needed (terminator included) when the
-// buffer is too small, or 0 on failure.
+// The file's path with every symbolic link resolved, of any length. Returns
+// the length without the terminator, or the size needed (terminator
+// included) when the buffer is too small, or 0 on failure (a file that has
+// lost its last name has no path: ERROR_FILE_NOT_FOUND).
 DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
                                        DWORD dwFlags) {
     (void)dwFlags;
@@ -527,10 +694,25 @@ DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD c
         lastError = ERROR_INVALID_HANDLE;
         return 0;
     }
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && info.st_nlink == 0) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
     char link[64];
     std::snprintf(link, sizeof(link), "/proc/self/fd/%d", fd);
-    char resolved[4096];
-    const ssize_t n = ::readlink(link, resolved, sizeof(resolved) - 1);
+    std::string resolved(256, '\0');
+    ssize_t n;
+    // readlink cuts a path that does not fit without saying so: a path that
+    // fills the buffer is read again into one twice as large.
+    while ((n = ::readlink(link, resolved.data(), resolved.size())) >= 0 &&
+           static_cast<std::size_t>(n) == resolved.size()) {
+        if (resolved.size() >= std::size_t{1} << 20) {
+            n = -1;
+            break;
+        }
+        resolved.resize(resolved.size() * 2);
+    }
     if (n <= 0) {
         lastError = ERROR_NOT_SUPPORTED;
         return 0;
@@ -540,13 +722,30 @@ DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD c
         lastError = ERROR_NOT_ENOUGH_MEMORY;
         return length + 1;
     }
-    std::memcpy(lpszFilePath, resolved, length);
+    std::memcpy(lpszFilePath, resolved.data(), length);
     lpszFilePath[length] = '\0';
     return length;
 }
 
 DWORD WINAPI GetCurrentProcessId(void) {
     return static_cast<DWORD>(::getpid());
+}
+
+BOOLEAN WINAPI SystemFunction036(PVOID RandomBuffer, ULONG RandomBufferLength) {
+    auto* bytes = static_cast<unsigned char*>(RandomBuffer);
+    if (bytes == nullptr && RandomBufferLength != 0)
+        return FALSE;
+    while (RandomBufferLength > 0) {
+        const ssize_t n = ::getrandom(bytes, RandomBufferLength, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return FALSE;
+        }
+        bytes += n;
+        RandomBufferLength -= static_cast<ULONG>(n);
+    }
+    return TRUE;
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {

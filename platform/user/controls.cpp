@@ -4,6 +4,10 @@
 // resource) and msctls_progress32 (QProgressBar). The window model holds the
 // state; the widget shows it, and a change shows at once.
 //
+// An edit's limit (EM_LIMITTEXT, 30000 until set) stops typing and cuts a
+// paste to what fits, as on Windows; unlike Windows, a WM_SETTEXT or a lower
+// limit also cuts the text already there to the limit.
+//
 // Leaves out: multi-line edits, check boxes, radio buttons, group boxes,
 // icons, edit notifications (EN_*), WM_CTLCOLOR* colours, vertical and
 // marquee progress bars.

@@ -1,10 +1,14 @@
 // KERNEL: the system services the program uses (winbase.h, fileapi.h,
-// heapapi.h, sysinfoapi.h, errhandlingapi.h, libloaderapi.h), with the real
-// names, values and signatures. Implemented in platform/kernel/kernel.cpp on POSIX.
+// heapapi.h, sysinfoapi.h, errhandlingapi.h, libloaderapi.h, and the random
+// source RtlGenRandom of ntsecapi.h), with the real names, values and
+// signatures. Implemented in platform/kernel/kernel.cpp on POSIX.
 //
-// Files are plain POSIX files: share modes, security attributes, templates and
-// overlapped I/O are not supported (WriteFile with an OVERLAPPED fails). ANSI
-// paths are passed to the file system as bytes, without translating '\'.
+// Files are plain POSIX files: security attributes, templates and overlapped
+// I/O are not supported (WriteFile with an OVERLAPPED fails), and of the share
+// modes only 0 means something: a file created for a handle no one else may
+// share is created private (mode 0600), since POSIX cannot keep others from
+// opening a file otherwise. ANSI paths are passed to the file system as
+// bytes, without translating '\'.
 #pragma once
 
 #include "platform/win32/types.h"
@@ -43,6 +47,8 @@ typedef struct _OVERLAPPED {
 #define ERROR_MOD_NOT_FOUND 126
 #define ERROR_ALREADY_EXISTS 183
 #define ERROR_FILENAME_EXCED_RANGE 206
+#define ERROR_UNABLE_TO_MOVE_REPLACEMENT 1176
+#define ERROR_CANT_RESOLVE_FILENAME 1921
 
 #define GENERIC_READ 0x80000000
 #define GENERIC_WRITE 0x40000000
@@ -51,12 +57,17 @@ typedef struct _OVERLAPPED {
 #define FILE_SHARE_DELETE 0x00000004
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
+
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
 
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_COPY_ALLOWED 0x00000002
@@ -89,6 +100,10 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
+BOOL WINAPI FlushFileBuffers(HANDLE hFile);
+BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove,
+                             PLARGE_INTEGER lpNewFilePointer, DWORD dwMoveMethod);
+BOOL WINAPI SetEndOfFile(HANDLE hFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
@@ -98,5 +113,10 @@ BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName
 DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
                                        DWORD dwFlags);
 DWORD WINAPI GetCurrentProcessId(void);
+
+// Fills a buffer from the system's cryptographic random source (advapi32's
+// SystemFunction036, which ntsecapi.h names RtlGenRandom).
+BOOLEAN WINAPI SystemFunction036(PVOID RandomBuffer, ULONG RandomBufferLength);
+#define RtlGenRandom SystemFunction036
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);

@@ -112,6 +112,19 @@ typedef struct tagSIZE {
     LONG cy;
 } SIZE, *PSIZE, *LPSIZE;
 
+// A signed 64-bit count (file sizes and offsets), also reachable as halves.
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+} LARGE_INTEGER, *PLARGE_INTEGER;
+
 typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;

@@ -5,6 +5,11 @@
 // Each test starts its own explorer (CTest runs each test in its own process).
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -14,6 +19,7 @@
 #include "tests/app/explorer_support.h"
 #include "engine/escape_time.h"
 #include "engine/geometry.h"
+#include "platform/internal/window_bridge.h"
 #include "resources/resource.h"
 #include "tools/colors_window.h"
 #include "tools/coordinates_window.h"
@@ -119,9 +125,22 @@ TEST_F(Explorer, ASwatchWithTheFocusShowsTheDottedFocusMark) {
     DeleteObject(bitmap);
 }
 
+// A corner field takes at most the 63 characters that are read, so a long
+// paste is cut where the user sees it, not silently when it is read.
 TEST_F(Explorer, UpdateAppliesTheFittedRegionAndWritesItBack) {
     HWND dialog = Coordinates();
-    SetDlgItemTextA(dialog, IDC_COORD_X1, "-1");
+    ShowWindow(dialog, SW_SHOW);
+    HWND x1 = GetDlgItem(dialog, IDC_COORD_X1);
+    SetFocus(x1);
+    SendMessageA(x1, EM_SETSEL, 0, -1);
+    const std::string pasted = "-1." + std::string(96, '0') + "e9";
+    QGuiApplication::clipboard()->setText(QString::fromStdString(pasted));
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent key(type, Qt::Key_V, Qt::ControlModifier);
+        QCoreApplication::sendEvent(platform::WidgetOfWindow(x1), &key);
+    }
+    Pump();
+    EXPECT_EQ(FieldText(dialog, IDC_COORD_X1), pasted.substr(0, 63));
     SetDlgItemTextA(dialog, IDC_COORD_Y1, "  -1e0");
     SetDlgItemTextA(dialog, IDC_COORD_X2, "1.0abc");
     SetDlgItemTextA(dialog, IDC_COORD_Y2, "1");

@@ -1,8 +1,11 @@
-// Conformance of the controls: the progress bar's range and position, and
-// owner-drawn buttons painted through WM_DRAWITEM into their own surface.
-// (Edits and statics are typed into and photographed end to end.)
+// Conformance of the controls: the progress bar's range and position,
+// owner-drawn buttons painted through WM_DRAWITEM into their own surface,
+// and the edit's text limit against typing and pasting. (Edits and statics
+// are otherwise typed into and photographed end to end.)
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QProgressBar>
 
 #include "tests/platform/user/stand_ins.h"
@@ -86,4 +89,29 @@ TEST(OwnerDrawButton, WmDrawItemGivesADcThatDrawsIntoTheButtonAndInvalidationRed
     InvalidateRect(swatch, nullptr, TRUE);
     RunUntilIdle();
     EXPECT_EQ(drawn.size(), 1u);
+}
+
+// As on Windows: typing stops at the limit, and a paste over a selection
+// puts in only what fits.
+TEST(EditControl, ItsLimitStopsTypingAndCutsAPaste) {
+    HWND frame = CreateFrame();
+    HWND edit = Control(frame, "EDIT", "", ES_AUTOHSCROLL);
+    EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 30000);
+    SendMessageA(edit, EM_LIMITTEXT, 5, 0);
+    EXPECT_EQ(SendMessageA(edit, EM_GETLIMITTEXT, 0, 0), 5);
+    ShowWindow(frame, SW_SHOW);
+    SetFocus(edit);
+    for (const char c : std::string("abcdefg")) {
+        TypeKey(edit, Qt::Key_A + (c - 'a'), Qt::NoModifier, QString(QChar(c)));
+    }
+    RunUntilIdle();
+    char text[64] = {};
+    GetWindowTextA(edit, text, sizeof(text));
+    EXPECT_STREQ(text, "abcde");
+    SendMessageA(edit, EM_SETSEL, 1, 3);
+    QGuiApplication::clipboard()->setText("0123456789");
+    TypeKey(edit, Qt::Key_V, Qt::ControlModifier);
+    RunUntilIdle();
+    GetWindowTextA(edit, text, sizeof(text));
+    EXPECT_STREQ(text, "a01de");
 }
