@@ -7,7 +7,9 @@
 //
 // Nothing here calls a window procedure. Without an X11 connection (the
 // offscreen platform) or without a window manager there is no frame and
-// nothing to tell.
+// nothing to tell. On Wayland the compositor is told nothing beyond what Qt
+// says (the owner as parent, the app id); the frame is the decoration Qt
+// draws, and a disabled window is handled as under X11.
 //
 // Leaves out: frame extents that change after the first map (a window
 // manager that drops the borders of a maximised window); the caller takes
@@ -464,7 +466,7 @@ QMargins ExpectedFrame(DWORD style, DWORD exStyle, bool owned, bool* known) {
 }
 
 void PrepareTopLevel(Window& w, QWidget& widget) {
-    if (!Desktop()) {
+    if (!Desktop() && !Wayland()) {
         return;
     }
     InstallDesktopFilter();
@@ -492,6 +494,12 @@ void MarkModal(Window& w) {
 }
 
 std::optional<QMargins> MappedFrame(const Window& w) {
+    if (Wayland()) {
+        // The title bar and borders Qt draws itself around the window (the
+        // compositor draws none), known once the window is shown.
+        QWindow* handle = w.widget ? w.widget->windowHandle() : nullptr;
+        return handle ? handle->frameMargins() : QMargins();
+    }
     xcb_connection_t* c = Connection();
     xcb_window_t native = w.widget ? NativeOf(*w.widget) : 0;
     if (!c || !native) {
@@ -538,6 +546,20 @@ bool Desktop() {
     return Connection() != nullptr;
 }
 
+bool Wayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void IdentifyApplication() {
+    // Before any window exists: Wayland takes the app id from it when a
+    // window is first shown.
+    QGuiApplication::setDesktopFileName(kDesktopId);
+    QIcon icon = ProgramIcon();
+    if (!icon.isNull()) {
+        QApplication::setWindowIcon(icon);
+    }
+}
+
 void InstallDesktopFilter() {
     static DesktopFilter* filter = nullptr;
     if (!filter && qApp) {
@@ -546,11 +568,6 @@ void InstallDesktopFilter() {
         qApp->installEventFilter(filter);
         static FrameWatcher watcher;
         qApp->installNativeEventFilter(&watcher);
-        QGuiApplication::setDesktopFileName(kDesktopId);
-        QIcon icon = ProgramIcon();
-        if (!icon.isNull()) {
-            QApplication::setWindowIcon(icon);
-        }
     }
 }
 

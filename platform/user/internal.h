@@ -220,7 +220,12 @@ std::optional<QMargins> MappedFrame(const Window& window);
 void SyncWithServer();
 // Where the server has the widget's top-left corner now (a round trip).
 std::optional<QPoint> ServerPosition(const QWidget& widget);
+// An X11 connection (xcb); Wayland(): Qt's Wayland platform, where there
+// is a compositor but no X11 to tell or ask anything.
 bool Desktop();
+bool Wayland();
+// The desktop entry's id and icon, set before the first window.
+void IdentifyApplication();
 void InstallDesktopFilter();
 void FlushPendingMaps();
 // Shows a top-level window on the screen (ShowWindow's second half).
