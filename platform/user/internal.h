@@ -230,6 +230,8 @@ void InstallDesktopFilter();
 void FlushPendingMaps();
 // Shows a top-level window on the screen (ShowWindow's second half).
 BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown);
+// Hides the visible windows `owner` owns, or shows again those it hid.
+void ShowOwnedWithOwner(HWND owner, bool show);
 // After a visible top-level moved from `before` (its old outer rectangle).
 void SettleMove(HWND h, const QRect& before);
 void PaintWhileBusy();

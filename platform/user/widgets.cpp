@@ -148,25 +148,6 @@ void EnqueueSysCommand(HWND h, WPARAM command, bool applyState, ShowState state)
     Enqueue(e);
 }
 
-// Owned windows are hidden while their owner is minimised and come back
-// with it, as Windows hides owned pop-ups.
-void HideOwned(HWND owner, bool hide) {
-    for (auto& [value, w] : S().windows) {
-        if (w->owner != owner || !w->widget) {
-            continue;
-        }
-        if (hide && (w->style & WS_VISIBLE)) {
-            w->style &= ~WS_VISIBLE;
-            w->hiddenWithOwner = true;
-            w->widget->hide();
-        } else if (!hide && w->hiddenWithOwner) {
-            w->hiddenWithOwner = false;
-            w->style |= WS_VISIBLE;
-            w->widget->show();
-        }
-    }
-}
-
 // The menu bar keeps the keyboard after Escape closes its popup, as Win32's
 // does (a second Escape leaves it); Qt's styles without this hint leave the
 // bar at once.
@@ -421,10 +402,10 @@ private:
         EnqueueSysCommand(handle_, command, true, now);
         if (now == ShowState::Minimized) {
             EnqueueSize(handle_, true, QRect());
-            HideOwned(handle_, true);
+            ShowOwnedWithOwner(handle_, false);
         } else {
             if (before == ShowState::Minimized) {
-                HideOwned(handle_, false);
+                ShowOwnedWithOwner(handle_, true);
             }
             if (before == ShowState::Minimized || WindowGeometryOf(*this).size() != w->rect.size()) {
                 EnqueueSize(handle_, true, QRect());
