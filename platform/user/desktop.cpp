@@ -546,6 +546,21 @@ bool Desktop() {
     return Connection() != nullptr;
 }
 
+HWND KeyTarget(HWND h, int depth) {
+    Window* top = TopLevelOf(Find(h));
+    if (!top || !(top->style & WS_DISABLED) || depth > 8) {
+        return h;
+    }
+    for (auto& [value, w] : S().windows) {
+        if (w->modalOwner == top->handle && w->widget && w->widget->isVisible()) {
+            HWND focus = HandleOfWidget(w->widget->focusWidget());
+            return KeyTarget(focus && IsDescendant(w->handle, focus) ? focus : w->handle,
+                             depth + 1);
+        }
+    }
+    return h;
+}
+
 bool Wayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }

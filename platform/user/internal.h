@@ -224,6 +224,12 @@ std::optional<QPoint> ServerPosition(const QWidget& widget);
 // is a compositor but no X11 to tell or ask anything.
 bool Desktop();
 bool Wayland();
+// Where a key for `h` goes: to `h`, unless the program disabled its window
+// under a modal box of ours; then to the box (its focused control), as on
+// Windows, where a disabled window never has the keyboard. A window manager
+// or compositor may give it the keyboard all the same, and on Wayland no
+// client can take it back.
+HWND KeyTarget(HWND h, int depth = 0);
 // The desktop entry's id and icon, set before the first window.
 void IdentifyApplication();
 void InstallDesktopFilter();

@@ -75,7 +75,8 @@ start_display() {
     skip "no resources on $DISPLAY"
   export XDG_RUNTIME_DIR="$e2e_work/runtime"
   mkdir -m 700 "$XDG_RUNTIME_DIR"
-  export QT_QPA_PLATFORM=xcb
+  # The explorer chooses X11 itself wherever DISPLAY reaches a server.
+  unset QT_QPA_PLATFORM
   case "$wm" in
     openbox) openbox --sm-disable > "$e2e_work/wm.log" 2>&1 & ;;
     jwm) jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" > "$e2e_work/wm.log" 2>&1 & ;;
@@ -85,6 +86,52 @@ start_display() {
   e2e_pids+=("$e2e_wm")
   wait_for 600 e2e_wm_ready
   kill -0 "$e2e_wm" 2> /dev/null || { cat "$e2e_work/wm.log"; skip "$wm did not start"; }
+}
+
+# as_user COMMAND...: runs COMMAND as the user nobody (65534, no groups) when
+# the tests run as root, as CI does (sway refuses root), else as the user
+# running them.
+# ("${e2e_as_user[@]}" is the same as a prefix, for exec.)
+e2e_as_user=()
+[ "$(id -u)" -ne 0 ] || e2e_as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+as_user() { "${e2e_as_user[@]}" "$@"; }
+
+# start_sway ZEMBRIX: sway on the display start_display brought up, through
+# its X11 backend with the pixman renderer: the X server's pointer and
+# keyboard, which xdotool drives, are sway's seat as a user's devices are,
+# and sway's one output is the X screen (1024 x 768, at its corner). Runs as
+# as_user, in a runtime folder of that user; screenshots then come from sway
+# itself (grim). Skips (77) when a tool is missing or that user cannot run
+# ZEMBRIX (a folder on its path closed to others).
+start_sway() {
+  local tool
+  for tool in sway swaymsg grim setpriv; do
+    command -v "$tool" > /dev/null || skip "$tool is not installed"
+  done
+  as_user test -x "$1" || skip "the user of the compositor cannot run $1"
+  chmod 755 "$e2e_work"
+  export XDG_RUNTIME_DIR="$e2e_work/sway"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$XDG_RUNTIME_DIR"
+  WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_X11_OUTPUTS=1 \
+    as_user sway -c "$(dirname "${BASH_SOURCE[0]}")/sway.config" > "$e2e_work/sway.log" 2>&1 &
+  e2e_sway=$!
+  e2e_pids+=("$e2e_sway")
+  wait_for 300 e2e_sway_ready
+  [ -n "${SWAYSOCK:-}" ] || { tail -n 20 "$e2e_work/sway.log"; skip "sway did not start"; }
+  e2e_compositor=sway
+}
+e2e_sway_ready() {
+  local socket display
+  socket=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock 2> /dev/null | head -n 1)
+  display=$(cd "$XDG_RUNTIME_DIR" && ls wayland-* 2> /dev/null | grep -v lock | head -n 1)
+  [ -n "$socket" ] && [ -n "$display" ] && export SWAYSOCK=$socket WAYLAND_DISPLAY=$display &&
+    as_user swaymsg -t get_version > /dev/null 2>&1 && return 0
+  ! kill -0 "$e2e_sway" 2> /dev/null
+}
+# sway_tree: the names and app ids of the windows sway has now, one a line.
+sway_tree() {
+  as_user swaymsg -t get_tree 2> /dev/null | sed -nE 's/^ *"(name|app_id)": "(.*)",?$/\1 \2/p'
 }
 
 # client_geometry WINDOW: "X Y W H" of the window's own area on the screen
@@ -141,8 +188,16 @@ start_app() {
   menu_dy=$frame_y
 }
 
-# shot FILE [GEOMETRY]: a PPM screenshot of the screen, or of WxH+X+Y of it.
+# shot FILE [GEOMETRY]: a PPM screenshot of the screen, or of WxH+X+Y of it:
+# from the X server, or from the compositor start_sway started (there the
+# X screen shows what sway drew, but grim asks sway itself).
 shot() {
+  if [ "${e2e_compositor:-}" = sway ]; then
+    local g=${2:-}
+    [ -z "$g" ] || g=$(echo "$g" | sed -E 's/^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$/\3,\4 \1x\2/')
+    as_user grim -t ppm ${g:+-g "$g"} - > "$1" 2> /dev/null
+    return
+  fi
   import -window root ${2:+-crop "$2"} -depth 8 "ppm:$1" 2> /dev/null
 }
 
