@@ -10,6 +10,7 @@
 # a client connecting during that reset (the explorer, right after the
 # xdpyinfo probe) is refused.
 set -u
+e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 e2e_work=$(mktemp -d)
 e2e_pids=()
 e2e_cleanup() {
@@ -114,7 +115,7 @@ start_sway() {
   mkdir -m 700 "$XDG_RUNTIME_DIR"
   [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$XDG_RUNTIME_DIR"
   WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_X11_OUTPUTS=1 \
-    as_user sway -c "$(dirname "${BASH_SOURCE[0]}")/sway.config" > "$e2e_work/sway.log" 2>&1 &
+    as_user sway -c "$e2e_dir/sway.config" > "$e2e_work/sway.log" 2>&1 &
   e2e_sway=$!
   e2e_pids+=("$e2e_sway")
   wait_for 300 e2e_sway_ready
@@ -132,6 +133,57 @@ e2e_sway_ready() {
 # sway_tree: the names and app ids of the windows sway has now, one a line.
 sway_tree() {
   as_user swaymsg -t get_tree 2> /dev/null | sed -nE 's/^ *"(name|app_id)": "(.*)",?$/\1 \2/p'
+}
+
+# start_weston [xwayland]: weston's headless backend with the pixman renderer
+# and its debug protocol, which lets weston-screenshooter photograph the
+# output (1024 x 768): what the user sees, which X's screen of XWayland is
+# not. A Wayland session as desktops start one: XDG_SESSION_TYPE=wayland and
+# WAYLAND_DISPLAY, with xwayland also the DISPLAY of weston's XWayland (an X
+# server and weston's own X11 window manager), else no DISPLAY. Skips (77)
+# when a tool is missing or weston does not start.
+start_weston() {
+  local tool
+  for tool in weston weston-screenshooter xdotool convert ${1:+Xwayland}; do
+    command -v "$tool" > /dev/null || skip "$tool is not installed"
+  done
+  export XDG_RUNTIME_DIR="$e2e_work/runtime"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$e2e_work/shots"
+  local options=()
+  if [ -n "${1:-}" ]; then
+    # XWayland's socket lives where every X server's does.
+    mkdir -p -m 1777 /tmp/.X11-unix 2> /dev/null
+    [ -d /tmp/.X11-unix ] || skip "no /tmp/.X11-unix for XWayland"
+    options=(--xwayland)
+  fi
+  weston --backend=headless-backend.so --use-pixman --debug --width=1024 --height=768 \
+    --socket=zembrix-e2e -c "$e2e_dir/weston.ini" "${options[@]}" \
+    > "$e2e_work/weston.log" 2>&1 &
+  e2e_weston=$!
+  e2e_pids+=("$e2e_weston")
+  wait_for 300 e2e_weston_ready && kill -0 "$e2e_weston" 2> /dev/null ||
+    { tail -n 20 "$e2e_work/weston.log"; skip "weston did not start"; }
+  export WAYLAND_DISPLAY=zembrix-e2e XDG_SESSION_TYPE=wayland
+  unset DISPLAY QT_QPA_PLATFORM
+  if [ -n "${1:-}" ]; then
+    export DISPLAY
+    DISPLAY=$(sed -nE 's/.*xserver listening on display (:[0-9]+).*/\1/p' "$e2e_work/weston.log" | head -n 1)
+    # Weston starts XWayland at the first connection.
+    wait_for 300 xdpyinfo > /dev/null 2>&1 || skip "XWayland on $DISPLAY accepts no connection"
+  fi
+  e2e_compositor=weston
+}
+e2e_weston_ready() {
+  [ -S "$XDG_RUNTIME_DIR/zembrix-e2e" ] &&
+    { [ ${#options[@]} -eq 0 ] || grep -q 'xserver listening' "$e2e_work/weston.log"; } &&
+    (cd "$e2e_work/shots" && WAYLAND_DISPLAY=zembrix-e2e weston-screenshooter > /dev/null 2>&1) &&
+    rm -f "$e2e_work"/shots/*.png && return 0
+  ! kill -0 "$e2e_weston" 2> /dev/null
+}
+# weston_window: "W H X Y" of what stands out from weston's background (the
+# windows on the output, their frames and shadows included), from $1.ppm.
+weston_window() {
+  convert "$1" -trim -format '%w %h %[fx:page.x] %[fx:page.y]' info:
 }
 
 # client_geometry WINDOW: "X Y W H" of the window's own area on the screen
@@ -192,6 +244,12 @@ start_app() {
 # from the X server, or from the compositor start_sway started (there the
 # X screen shows what sway drew, but grim asks sway itself).
 shot() {
+  if [ "${e2e_compositor:-}" = weston ]; then
+    rm -f "$e2e_work"/shots/*.png
+    (cd "$e2e_work/shots" && weston-screenshooter > /dev/null 2>&1) || return 1
+    convert "$e2e_work"/shots/*.png -alpha off ${2:+-crop "$2" +repage} -depth 8 "ppm:$1" 2> /dev/null
+    return
+  fi
   if [ "${e2e_compositor:-}" = sway ]; then
     local g=${2:-}
     [ -z "$g" ] || g=$(echo "$g" | sed -E 's/^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$/\3,\4 \1x\2/')
