@@ -103,20 +103,25 @@ std::optional<QMargins> Extents(xcb_connection_t* c, xcb_window_t w) {
     return QMargins(logical(e[0]), logical(e[2]), logical(e[1]), logical(e[3]));
 }
 
-// Whether an EWMH window manager runs and answers a request for the frame
-// extents of a window that is not mapped yet.
-bool ManagerAnswersExtents(xcb_connection_t* c) {
+// Whether an EWMH window manager runs and lists `name` as supported.
+bool ManagerSupports(xcb_connection_t* c, const char* name) {
     xcb_window_t root = Root(c);
     if (Property32(c, root, Atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW).empty()) {
         return false;
     }
-    xcb_atom_t wanted = Atom(c, "_NET_REQUEST_FRAME_EXTENTS");
+    xcb_atom_t wanted = Atom(c, name);
     for (uint32_t a : Property32(c, root, Atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM)) {
         if (a == wanted) {
             return true;
         }
     }
     return false;
+}
+
+// Whether it answers a request for the frame extents of a window that is
+// not mapped yet.
+bool ManagerAnswersExtents(xcb_connection_t* c) {
+    return ManagerSupports(c, "_NET_REQUEST_FRAME_EXTENTS");
 }
 
 void SendToRoot(xcb_connection_t* c, xcb_window_t w, xcb_atom_t type, uint32_t d0 = 0,
@@ -507,6 +512,12 @@ std::optional<QMargins> MappedFrame(const Window& w) {
     }
     if (Property32(c, Root(c), Atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW).empty()) {
         return QMargins();
+    }
+    if (!ManagerSupports(c, "_NET_FRAME_EXTENTS")) {
+        // It never tells (weston's X11 window manager): waiting for it
+        // would hold every window shown, the progress window of each
+        // computation too, for the whole bound.
+        return std::nullopt;
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExtentsWaitMs);
     do {
