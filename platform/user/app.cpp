@@ -5,6 +5,7 @@
 // Leaves out: keyboard layouts other than the US one for virtual-key codes
 // of punctuation (the characters typed are always right, they come from Qt).
 #include <unistd.h>
+#include <xcb/xcb.h>
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
@@ -117,6 +118,32 @@ void Initialise() {
 
 Immortal<QApplication> applicationStorage;
 
+// Of X11 and Wayland only X11 gives a Win32 program its window model: its own
+// window positions, tool windows and dialogs placed relative to their owner,
+// frame extents, activation and modality as Windows has them. So the layer
+// runs on X11 whenever DISPLAY names a server it can reach, whatever the
+// session type (Qt would take Wayland in a Wayland session), and on Wayland
+// only without one. A platform the user names (QT_QPA_PLATFORM, or Qt's
+// -platform option, which comes first) is kept.
+void ChooseDisplaySystem() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        return;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    if (!display.isEmpty()) {
+        xcb_connection_t* c = xcb_connect(display.constData(), nullptr);
+        const bool reachable = c && !xcb_connection_has_error(c);
+        xcb_disconnect(c);
+        if (reachable) {
+            qputenv("QT_QPA_PLATFORM", "xcb");
+            return;
+        }
+    }
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "wayland");
+    }
+}
+
 }  // namespace
 
 void StartApplication(int& argc, char** argv) {
@@ -130,9 +157,11 @@ void StartApplication(int& argc, char** argv) {
     // itself DPI-aware: windows, menus and dialog fonts grow with the scale,
     // and each window's surface is drawn enlarged without smoothing. At 100 %
     // one Win32 pixel is one device pixel.
+    ChooseDisplaySystem();
     constructingApplication = true;
     applicationStorage.Construct(argc, argv);
     constructingApplication = false;
+    IdentifyApplication();
     S();
 }
 

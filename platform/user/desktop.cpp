@@ -7,7 +7,9 @@
 //
 // Nothing here calls a window procedure. Without an X11 connection (the
 // offscreen platform) or without a window manager there is no frame and
-// nothing to tell.
+// nothing to tell. On Wayland the compositor is told nothing beyond what Qt
+// says (the owner as parent, the app id); the frame is the decoration Qt
+// draws, and a disabled window is handled as under X11.
 //
 // Leaves out: frame extents that change after the first map (a window
 // manager that drops the borders of a maximised window); the caller takes
@@ -101,20 +103,25 @@ std::optional<QMargins> Extents(xcb_connection_t* c, xcb_window_t w) {
     return QMargins(logical(e[0]), logical(e[2]), logical(e[1]), logical(e[3]));
 }
 
-// Whether an EWMH window manager runs and answers a request for the frame
-// extents of a window that is not mapped yet.
-bool ManagerAnswersExtents(xcb_connection_t* c) {
+// Whether an EWMH window manager runs and lists `name` as supported.
+bool ManagerSupports(xcb_connection_t* c, const char* name) {
     xcb_window_t root = Root(c);
     if (Property32(c, root, Atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW).empty()) {
         return false;
     }
-    xcb_atom_t wanted = Atom(c, "_NET_REQUEST_FRAME_EXTENTS");
+    xcb_atom_t wanted = Atom(c, name);
     for (uint32_t a : Property32(c, root, Atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM)) {
         if (a == wanted) {
             return true;
         }
     }
     return false;
+}
+
+// Whether it answers a request for the frame extents of a window that is
+// not mapped yet.
+bool ManagerAnswersExtents(xcb_connection_t* c) {
+    return ManagerSupports(c, "_NET_REQUEST_FRAME_EXTENTS");
 }
 
 void SendToRoot(xcb_connection_t* c, xcb_window_t w, xcb_atom_t type, uint32_t d0 = 0,
@@ -464,7 +471,7 @@ QMargins ExpectedFrame(DWORD style, DWORD exStyle, bool owned, bool* known) {
 }
 
 void PrepareTopLevel(Window& w, QWidget& widget) {
-    if (!Desktop()) {
+    if (!Desktop() && !Wayland()) {
         return;
     }
     InstallDesktopFilter();
@@ -492,6 +499,12 @@ void MarkModal(Window& w) {
 }
 
 std::optional<QMargins> MappedFrame(const Window& w) {
+    if (Wayland()) {
+        // The title bar and borders Qt draws itself around the window (the
+        // compositor draws none), known once the window is shown.
+        QWindow* handle = w.widget ? w.widget->windowHandle() : nullptr;
+        return handle ? handle->frameMargins() : QMargins();
+    }
     xcb_connection_t* c = Connection();
     xcb_window_t native = w.widget ? NativeOf(*w.widget) : 0;
     if (!c || !native) {
@@ -499,6 +512,12 @@ std::optional<QMargins> MappedFrame(const Window& w) {
     }
     if (Property32(c, Root(c), Atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW).empty()) {
         return QMargins();
+    }
+    if (!ManagerSupports(c, "_NET_FRAME_EXTENTS")) {
+        // It never tells (weston's X11 window manager): waiting for it
+        // would hold every window shown, the progress window of each
+        // computation too, for the whole bound.
+        return std::nullopt;
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExtentsWaitMs);
     do {
@@ -538,6 +557,35 @@ bool Desktop() {
     return Connection() != nullptr;
 }
 
+HWND KeyTarget(HWND h, int depth) {
+    Window* top = TopLevelOf(Find(h));
+    if (!top || !(top->style & WS_DISABLED) || depth > 8) {
+        return h;
+    }
+    for (auto& [value, w] : S().windows) {
+        if (w->modalOwner == top->handle && w->widget && w->widget->isVisible()) {
+            HWND focus = HandleOfWidget(w->widget->focusWidget());
+            return KeyTarget(focus && IsDescendant(w->handle, focus) ? focus : w->handle,
+                             depth + 1);
+        }
+    }
+    return h;
+}
+
+bool Wayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void IdentifyApplication() {
+    // Before any window exists: Wayland takes the app id from it when a
+    // window is first shown.
+    QGuiApplication::setDesktopFileName(kDesktopId);
+    QIcon icon = ProgramIcon();
+    if (!icon.isNull()) {
+        QApplication::setWindowIcon(icon);
+    }
+}
+
 void InstallDesktopFilter() {
     static DesktopFilter* filter = nullptr;
     if (!filter && qApp) {
@@ -546,11 +594,6 @@ void InstallDesktopFilter() {
         qApp->installEventFilter(filter);
         static FrameWatcher watcher;
         qApp->installNativeEventFilter(&watcher);
-        QGuiApplication::setDesktopFileName(kDesktopId);
-        QIcon icon = ProgramIcon();
-        if (!icon.isNull()) {
-            QApplication::setWindowIcon(icon);
-        }
     }
 }
 

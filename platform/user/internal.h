@@ -220,11 +220,24 @@ std::optional<QMargins> MappedFrame(const Window& window);
 void SyncWithServer();
 // Where the server has the widget's top-left corner now (a round trip).
 std::optional<QPoint> ServerPosition(const QWidget& widget);
+// An X11 connection (xcb); Wayland(): Qt's Wayland platform, where there
+// is a compositor but no X11 to tell or ask anything.
 bool Desktop();
+bool Wayland();
+// Where a key for `h` goes: to `h`, unless the program disabled its window
+// under a modal box of ours; then to the box (its focused control), as on
+// Windows, where a disabled window never has the keyboard. A window manager
+// or compositor may give it the keyboard all the same, and on Wayland no
+// client can take it back.
+HWND KeyTarget(HWND h, int depth = 0);
+// The desktop entry's id and icon, set before the first window.
+void IdentifyApplication();
 void InstallDesktopFilter();
 void FlushPendingMaps();
 // Shows a top-level window on the screen (ShowWindow's second half).
 BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown);
+// Hides the visible windows `owner` owns, or shows again those it hid.
+void ShowOwnedWithOwner(HWND owner, bool show);
 // After a visible top-level moved from `before` (its old outer rectangle).
 void SettleMove(HWND h, const QRect& before);
 void PaintWhileBusy();

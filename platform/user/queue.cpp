@@ -111,6 +111,7 @@ void HandOut(QueuedMessage& e, MSG* out) {
             if (HWND focus = GetFocus()) {
                 e.msg.hwnd = focus;
             }
+            e.msg.hwnd = KeyTarget(e.msg.hwnd);
             s.keyRecords[e.msg.time] = e.key;
             while (s.keyRecords.size() > 256) {
                 s.keyRecords.erase(s.keyRecords.begin());

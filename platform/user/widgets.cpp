@@ -72,6 +72,19 @@ void FitText(QWidget& widget, const QString& text, int room) {
     }
 }
 
+// A surface holds Win32's pixels, 0x00RRGGBB, whose fourth byte Qt takes for
+// alpha where the window's buffer has one (Wayland's ARGB buffers): copied as
+// they are, the compositor would blend the picture with what lies behind the
+// window. Black put under what was drawn makes each pixel opaque and leaves
+// its colour exact; on a buffer without alpha (X11) it changes nothing.
+void DrawSurface(QPainter& p, const QRect& target, const QImage& surface, const QRect& source) {
+    p.drawImage(target, surface, source);
+    const QPainter::CompositionMode mode = p.compositionMode();
+    p.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+    p.fillRect(target, Qt::black);
+    p.setCompositionMode(mode);
+}
+
 // The width a push button gives its text: its rectangle less the 3D edge and
 // the focus rectangle inside it, 3 pixels a side as on Windows.
 constexpr int kButtonTextInset = 3;
@@ -133,25 +146,6 @@ void EnqueueSysCommand(HWND h, WPARAM command, bool applyState, ShowState state)
     e.applyState = applyState;
     e.state = state;
     Enqueue(e);
-}
-
-// Owned windows are hidden while their owner is minimised and come back
-// with it, as Windows hides owned pop-ups.
-void HideOwned(HWND owner, bool hide) {
-    for (auto& [value, w] : S().windows) {
-        if (w->owner != owner || !w->widget) {
-            continue;
-        }
-        if (hide && (w->style & WS_VISIBLE)) {
-            w->style &= ~WS_VISIBLE;
-            w->hiddenWithOwner = true;
-            w->widget->hide();
-        } else if (!hide && w->hiddenWithOwner) {
-            w->hiddenWithOwner = false;
-            w->style |= WS_VISIBLE;
-            w->widget->show();
-        }
-    }
 }
 
 // The menu bar keeps the keyboard after Escape closes its popup, as Win32's
@@ -288,7 +282,7 @@ protected:
         }
         if (!w->surface.isNull()) {
             QRect target = e->rect() & client;
-            p.drawImage(target, w->surface, target.translated(-client.topLeft()));
+            DrawSurface(p, target, w->surface, target.translated(-client.topLeft()));
         } else {
             p.fillRect(e->rect() & client, face);
         }
@@ -408,10 +402,10 @@ private:
         EnqueueSysCommand(handle_, command, true, now);
         if (now == ShowState::Minimized) {
             EnqueueSize(handle_, true, QRect());
-            HideOwned(handle_, true);
+            ShowOwnedWithOwner(handle_, false);
         } else {
             if (before == ShowState::Minimized) {
-                HideOwned(handle_, false);
+                ShowOwnedWithOwner(handle_, true);
             }
             if (before == ShowState::Minimized || WindowGeometryOf(*this).size() != w->rect.size()) {
                 EnqueueSize(handle_, true, QRect());
@@ -515,7 +509,7 @@ protected:
         // Owner-drawn: only what the program drew, no look of our own.
         QPainter p(this);
         if (!w->surface.isNull()) {
-            p.drawImage(e->rect(), w->surface, e->rect());
+            DrawSurface(p, e->rect(), w->surface, e->rect());
         }
     }
 
@@ -864,7 +858,7 @@ QWidget* CreateWidgetFor(Window& w, QWidget* qtParent) {
                 widget->windowHandle()->setTransientParent(owner->widget->windowHandle());
             }
         }
-        if (Desktop()) {
+        if (Desktop() || Wayland()) {
             widget->winId();
             PrepareTopLevel(w, *widget);
         }

@@ -818,8 +818,11 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
 namespace platform::user {
 
 // Owned windows are hidden while their owner is minimised and come back
-// with it, as Windows hides owned pop-ups (the window manager may iconify
-// them too, or not).
+// with it, as Windows hides owned pop-ups, whoever minimised it (the program
+// or the window manager). A window manager may iconify them with their
+// owner before they are hidden, and Qt keeps that state: shown iconic, one
+// would stay down, and openbox would iconify its owner again with it. So
+// each comes back in its own state less the minimised one.
 void ShowOwnedWithOwner(HWND owner, bool show) {
     for (auto& [value, w] : S().windows) {
         if (w->owner != owner || !w->widget) {
@@ -832,7 +835,8 @@ void ShowOwnedWithOwner(HWND owner, bool show) {
         } else if (show && w->hiddenWithOwner) {
             w->hiddenWithOwner = false;
             w->style |= WS_VISIBLE;
-            w->widget->showNormal();
+            w->widget->setWindowState(w->widget->windowState() & ~Qt::WindowMinimized);
+            w->widget->show();
         }
     }
 }

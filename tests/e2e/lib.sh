@@ -10,6 +10,7 @@
 # a client connecting during that reset (the explorer, right after the
 # xdpyinfo probe) is refused.
 set -u
+e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 e2e_work=$(mktemp -d)
 e2e_pids=()
 e2e_cleanup() {
@@ -75,7 +76,8 @@ start_display() {
     skip "no resources on $DISPLAY"
   export XDG_RUNTIME_DIR="$e2e_work/runtime"
   mkdir -m 700 "$XDG_RUNTIME_DIR"
-  export QT_QPA_PLATFORM=xcb
+  # The explorer chooses X11 itself wherever DISPLAY reaches a server.
+  unset QT_QPA_PLATFORM
   case "$wm" in
     openbox) openbox --sm-disable > "$e2e_work/wm.log" 2>&1 & ;;
     jwm) jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" > "$e2e_work/wm.log" 2>&1 & ;;
@@ -85,6 +87,103 @@ start_display() {
   e2e_pids+=("$e2e_wm")
   wait_for 600 e2e_wm_ready
   kill -0 "$e2e_wm" 2> /dev/null || { cat "$e2e_work/wm.log"; skip "$wm did not start"; }
+}
+
+# as_user COMMAND...: runs COMMAND as the user nobody (65534, no groups) when
+# the tests run as root, as CI does (sway refuses root), else as the user
+# running them.
+# ("${e2e_as_user[@]}" is the same as a prefix, for exec.)
+e2e_as_user=()
+[ "$(id -u)" -ne 0 ] || e2e_as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+as_user() { "${e2e_as_user[@]}" "$@"; }
+
+# start_sway ZEMBRIX: sway on the display start_display brought up, through
+# its X11 backend with the pixman renderer: the X server's pointer and
+# keyboard, which xdotool drives, are sway's seat as a user's devices are,
+# and sway's one output is the X screen (1024 x 768, at its corner). Runs as
+# as_user, in a runtime folder of that user; screenshots then come from sway
+# itself (grim). Skips (77) when a tool is missing or that user cannot run
+# ZEMBRIX (a folder on its path closed to others).
+start_sway() {
+  local tool
+  for tool in sway swaymsg grim setpriv; do
+    command -v "$tool" > /dev/null || skip "$tool is not installed"
+  done
+  as_user test -x "$1" || skip "the user of the compositor cannot run $1"
+  chmod 755 "$e2e_work"
+  export XDG_RUNTIME_DIR="$e2e_work/sway"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$XDG_RUNTIME_DIR"
+  WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_X11_OUTPUTS=1 \
+    as_user sway -c "$e2e_dir/sway.config" > "$e2e_work/sway.log" 2>&1 &
+  e2e_sway=$!
+  e2e_pids+=("$e2e_sway")
+  wait_for 300 e2e_sway_ready
+  [ -n "${SWAYSOCK:-}" ] || { tail -n 20 "$e2e_work/sway.log"; skip "sway did not start"; }
+  e2e_compositor=sway
+}
+e2e_sway_ready() {
+  local socket display
+  socket=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock 2> /dev/null | head -n 1)
+  display=$(cd "$XDG_RUNTIME_DIR" && ls wayland-* 2> /dev/null | grep -v lock | head -n 1)
+  [ -n "$socket" ] && [ -n "$display" ] && export SWAYSOCK=$socket WAYLAND_DISPLAY=$display &&
+    as_user swaymsg -t get_version > /dev/null 2>&1 && return 0
+  ! kill -0 "$e2e_sway" 2> /dev/null
+}
+# sway_tree: the names and app ids of the windows sway has now, one a line.
+sway_tree() {
+  as_user swaymsg -t get_tree 2> /dev/null | sed -nE 's/^ *"(name|app_id)": "(.*)",?$/\1 \2/p'
+}
+
+# start_weston [xwayland]: weston's headless backend with the pixman renderer
+# and its debug protocol, which lets weston-screenshooter photograph the
+# output (1024 x 768): what the user sees, which X's screen of XWayland is
+# not. A Wayland session as desktops start one: XDG_SESSION_TYPE=wayland and
+# WAYLAND_DISPLAY, with xwayland also the DISPLAY of weston's XWayland (an X
+# server and weston's own X11 window manager), else no DISPLAY. Skips (77)
+# when a tool is missing or weston does not start.
+start_weston() {
+  local tool
+  for tool in weston weston-screenshooter xdotool convert ${1:+Xwayland}; do
+    command -v "$tool" > /dev/null || skip "$tool is not installed"
+  done
+  export XDG_RUNTIME_DIR="$e2e_work/runtime"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$e2e_work/shots"
+  local options=()
+  if [ -n "${1:-}" ]; then
+    # XWayland's socket lives where every X server's does.
+    mkdir -p -m 1777 /tmp/.X11-unix 2> /dev/null
+    [ -d /tmp/.X11-unix ] || skip "no /tmp/.X11-unix for XWayland"
+    options=(--xwayland)
+  fi
+  weston --backend=headless-backend.so --use-pixman --debug --width=1024 --height=768 \
+    --socket=zembrix-e2e -c "$e2e_dir/weston.ini" "${options[@]}" \
+    > "$e2e_work/weston.log" 2>&1 &
+  e2e_weston=$!
+  e2e_pids+=("$e2e_weston")
+  wait_for 300 e2e_weston_ready && kill -0 "$e2e_weston" 2> /dev/null ||
+    { tail -n 20 "$e2e_work/weston.log"; skip "weston did not start"; }
+  export WAYLAND_DISPLAY=zembrix-e2e XDG_SESSION_TYPE=wayland
+  unset DISPLAY QT_QPA_PLATFORM
+  if [ -n "${1:-}" ]; then
+    export DISPLAY
+    DISPLAY=$(sed -nE 's/.*xserver listening on display (:[0-9]+).*/\1/p' "$e2e_work/weston.log" | head -n 1)
+    # Weston starts XWayland at the first connection.
+    wait_for 300 xdpyinfo > /dev/null 2>&1 || skip "XWayland on $DISPLAY accepts no connection"
+  fi
+  e2e_compositor=weston
+}
+e2e_weston_ready() {
+  [ -S "$XDG_RUNTIME_DIR/zembrix-e2e" ] &&
+    { [ ${#options[@]} -eq 0 ] || grep -q 'xserver listening' "$e2e_work/weston.log"; } &&
+    (cd "$e2e_work/shots" && WAYLAND_DISPLAY=zembrix-e2e weston-screenshooter > /dev/null 2>&1) &&
+    rm -f "$e2e_work"/shots/*.png && return 0
+  ! kill -0 "$e2e_weston" 2> /dev/null
+}
+# weston_window: "W H X Y" of what stands out from weston's background (the
+# windows on the output, their frames and shadows included), from $1.ppm.
+weston_window() {
+  convert "$1" -trim -format '%w %h %[fx:page.x] %[fx:page.y]' info:
 }
 
 # client_geometry WINDOW: "X Y W H" of the window's own area on the screen
@@ -141,8 +240,22 @@ start_app() {
   menu_dy=$frame_y
 }
 
-# shot FILE [GEOMETRY]: a PPM screenshot of the screen, or of WxH+X+Y of it.
+# shot FILE [GEOMETRY]: a PPM screenshot of the screen, or of WxH+X+Y of it:
+# from the X server, or from the compositor start_sway started (there the
+# X screen shows what sway drew, but grim asks sway itself).
 shot() {
+  if [ "${e2e_compositor:-}" = weston ]; then
+    rm -f "$e2e_work"/shots/*.png
+    (cd "$e2e_work/shots" && weston-screenshooter > /dev/null 2>&1) || return 1
+    convert "$e2e_work"/shots/*.png -alpha off ${2:+-crop "$2" +repage} -depth 8 "ppm:$1" 2> /dev/null
+    return
+  fi
+  if [ "${e2e_compositor:-}" = sway ]; then
+    local g=${2:-}
+    [ -z "$g" ] || g=$(echo "$g" | sed -E 's/^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$/\3,\4 \1x\2/')
+    as_user grim -t ppm ${g:+-g "$g"} - > "$1" 2> /dev/null
+    return
+  fi
   import -window root ${2:+-crop "$2"} -depth 8 "ppm:$1" 2> /dev/null
 }
 

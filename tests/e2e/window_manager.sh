@@ -4,7 +4,9 @@
 # under its menu bar, and tell the window manager what they are (owned by the
 # frame, not resizable, not in the taskbar); About stays on top of its
 # disabled frame when the frame is clicked, and the click changes nothing.
-# (The progress window's place and pixels are checked by progress_window.sh.)
+# Under a window manager the frame is minimised and restored ten times with
+# both tool windows up: all three come back each time. (The progress
+# window's place and pixels are checked by progress_window.sh.)
 # Photographs go to $E2E_KEEP when it names a folder.
 # Usage: window_manager.sh ZEMBRIX VIEW_MATCHES
 . "$(dirname "$0")/lib.sh"
@@ -59,6 +61,27 @@ unchanged() {
 }
 part_settled() { shot "$e2e_work/part.ppm" "$part" && unchanged; }
 wait_for 50 part_settled || fail "the view did not settle"
+
+# Minimised through the window manager and restored, ten times: each time
+# the frame and both tool windows come back where they were, and the
+# picture is unchanged (openbox iconifies the tool windows with the frame
+# and the frame again with any tool window mapped iconic).
+if [ -n "${E2E_WM:-}" ]; then
+  colors=$(window_named '^Colors$')
+  places() { for id in "$frame" "$coordinates" "$colors"; do outer_geometry "$id"; done; }
+  before=$(places)
+  viewable() { xwininfo -id "$1" 2> /dev/null | grep -q IsViewable; }
+  down() { ! viewable "$frame" && ! viewable "$coordinates" && ! viewable "$colors"; }
+  back() { viewable "$frame" && viewable "$coordinates" && viewable "$colors" && [ "$(places)" = "$before" ]; }
+  for round in 1 2 3 4 5 6 7 8 9 10; do
+    xdotool windowminimize "$frame"
+    wait_for 50 down || fail "round $round: the frame and its tool windows were not all hidden"
+    xdotool windowactivate "$frame" 2> /dev/null
+    wait_for 50 back || fail "round $round: not all three windows came back where they were: $(places | tr '\n' ' ')"
+    wait_for 50 unchanged || fail "round $round: the picture changed"
+  done
+  echo "ten rounds of minimise and restore: all three windows back, the picture unchanged"
+fi
 
 # About over its frame: a click on the frame (here on the view, where a click
 # would zoom) neither raises the frame nor reaches it; About keeps the focus.

@@ -55,6 +55,9 @@ echo "Depends: $depends"
 for lib in libqt6core6 libqt6gui6 libqt6widgets6; do
   echo "$depends" | grep -q "$lib" || fail "the package does not depend on $lib"
 done
+# Wayland's platform is only suggested: the X11 road needs none of it.
+! echo "$depends" | grep -qi wayland || fail "the package depends on Wayland: $depends"
+[ "$(dpkg-deb --field "$deb" Suggests)" = qt6-wayland ] || fail "the package does not suggest qt6-wayland"
 dpkg-deb -x "$deb" "$e2e_work/unpacked"
 packed=$(cd "$e2e_work/unpacked" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$packed" = "$installed" ] || fail "the package's files differ from the installed ones: $packed"

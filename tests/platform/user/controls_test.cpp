@@ -85,6 +85,7 @@ TEST(OwnerDrawButton, WmDrawItemGivesADcThatDrawsIntoTheButtonAndInvalidationRed
     ASSERT_TRUE(ReadPixel(swatch, 0, 0, &edge));
     EXPECT_EQ(inside, 0x0000FFu);
     EXPECT_EQ(edge, 0u);
+    EXPECT_EQ(ShownPixel(swatch, 3, 3), 0xFF0000FFu);
     drawn.clear();
     InvalidateRect(swatch, nullptr, TRUE);
     RunUntilIdle();

@@ -88,7 +88,9 @@ TEST(Painting, OnePaintAfterThePostedMessagesAlsoForAChildThroughItsFrame) {
     EXPECT_EQ(Drain(frame), std::vector<UINT>{WM_PAINT});
 }
 
-TEST(Painting, BeginPaintErasesWithTheClassBrushAndEndsTheUpdate) {
+// The surface keeps Win32's 0x00RRGGBB; the widget shows it opaque, so that
+// no compositor blends the picture with what lies behind the window.
+TEST(Painting, BeginPaintErasesWithTheClassBrushShownOpaqueAndEndsTheUpdate) {
     HWND frame = CreateFrame();
     ShowWindow(frame, SW_SHOW);
     Drain();
@@ -101,6 +103,7 @@ TEST(Painting, BeginPaintErasesWithTheClassBrushAndEndsTheUpdate) {
     Drain();
     EXPECT_EQ(MessagesOf(frame, {WM_PAINT, WM_ERASEBKGND}),
               (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
+    EXPECT_EQ(ShownPixel(frame, 5, 5), 0xFF000000u | pixel);
 }
 
 TEST(Queue, QuitEndsGetMessageAfterTheMessagesPostedBeforeIt) {

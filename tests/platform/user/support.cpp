@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <QCoreApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "platform/internal/surface.h"
 #include "platform/internal/window_bridge.h"
+#include "platform/user/internal.h"
 
 namespace {
 
@@ -115,6 +117,18 @@ void RunUntilIdle(HWND frame, HACCEL table) {
 
 QWidget* WidgetOf(HWND window) {
     return platform::WidgetOfWindow(window);
+}
+
+std::uint32_t ShownPixel(HWND window, int x, int y) {
+    QWidget* widget = WidgetOf(window);
+    platform::user::Window* w = platform::user::Find(window);
+    if (!widget || !w) {
+        return 0;
+    }
+    QImage shown(widget->size(), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    widget->render(&shown, QPoint(), QRegion(), QWidget::DrawChildren);
+    return shown.pixel(QPoint(x, y) + platform::user::ClientRectInWindow(*w).topLeft());
 }
 
 void TypeKey(HWND window, int qtKey, Qt::KeyboardModifiers modifiers, const QString& text) {

@@ -42,3 +42,6 @@ void TypeKey(HWND window, int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoMod
 QWidget* WidgetOf(HWND window);
 // The 0x00RRGGBB pixel of the window's surface at client (x, y).
 bool ReadPixel(HWND window, int x, int y, std::uint32_t* pixel);
+// What the window's widget shows at client (x, y) when Qt draws it into a
+// buffer with alpha, as Wayland's are: 0xAARRGGBB.
+std::uint32_t ShownPixel(HWND window, int x, int y);
