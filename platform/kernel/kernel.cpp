@@ -37,6 +37,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -145,6 +146,14 @@ int DescriptorOf(HANDLE handle) {
     return it == files.descriptors.end() ? -1 : it->second;
 }
 
+// The descriptor behind a file handle, or -1 with ERROR_INVALID_HANDLE.
+int DescriptorOrError(HANDLE handle) {
+    const int fd = DescriptorOf(handle);
+    if (fd < 0)
+        lastError = ERROR_INVALID_HANDLE;
+    return fd;
+}
+
 // Whether this process may write an existing file, as the kernel would
 // decide an open for writing: permission bits and ACL for the effective
 // user, a read-only mount, an immutable file. Windows refuses to replace a
@@ -183,10 +192,10 @@ bool Sync(int fd) {
 }
 
 // The folder part of a path ("." for a bare name, "/" for a name in the root).
-std::string FolderOf(const char* path) {
-    const std::string whole(path);
-    const std::size_t slash = whole.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : whole.substr(0, slash == 0 ? 1 : slash);
+std::string_view FolderOf(std::string_view path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? std::string_view(".")
+                                           : path.substr(0, slash == 0 ? 1 : slash);
 }
 
 // Makes the entries of a path's folder durable, so that a rename in it
@@ -195,7 +204,14 @@ std::string FolderOf(const char* path) {
 bool SyncFolderOf(const char* path) {
     if (Fails(platform::FaultSite::FolderFlush, ERROR_WRITE_FAULT))
         return false;
-    const Descriptor folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    std::string name;
+    try {
+        name = FolderOf(path);
+    } catch (...) {  // nothing is thrown across the API
+        lastError = ERROR_NOT_ENOUGH_MEMORY;
+        return false;
+    }
+    const Descriptor folder(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0 || (::fsync(folder.get()) != 0 && errno != EINVAL)) {
         lastError = ErrorOfErrno(errno, nullptr);
         return false;
@@ -396,11 +412,9 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
     if (lpNumberOfBytesWritten != nullptr)
         *lpNumberOfBytesWritten = 0;
-    const int fd = DescriptorOf(hFile);
-    if (fd < 0) {
-        lastError = ERROR_INVALID_HANDLE;
+    const int fd = DescriptorOrError(hFile);
+    if (fd < 0)
         return FALSE;
-    }
     if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToWrite != 0)) {
         lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
@@ -439,21 +453,17 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 }
 
 BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
-    const int fd = DescriptorOf(hFile);
-    if (fd < 0) {
-        lastError = ERROR_INVALID_HANDLE;
+    const int fd = DescriptorOrError(hFile);
+    if (fd < 0)
         return FALSE;
-    }
     return Sync(fd) ? TRUE : FALSE;
 }
 
 BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove,
                              PLARGE_INTEGER lpNewFilePointer, DWORD dwMoveMethod) {
-    const int fd = DescriptorOf(hFile);
-    if (fd < 0) {
-        lastError = ERROR_INVALID_HANDLE;
+    const int fd = DescriptorOrError(hFile);
+    if (fd < 0)
         return FALSE;
-    }
     const int whence = dwMoveMethod == FILE_BEGIN     ? SEEK_SET
                        : dwMoveMethod == FILE_CURRENT ? SEEK_CUR
                        : dwMoveMethod == FILE_END     ? SEEK_END
@@ -477,11 +487,9 @@ BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove,
 // cannot fail for lack of space; when the space is not there it fails with
 // ERROR_DISK_FULL and keeps its size.
 BOOL WINAPI SetEndOfFile(HANDLE hFile) {
-    const int fd = DescriptorOf(hFile);
-    if (fd < 0) {
-        lastError = ERROR_INVALID_HANDLE;
+    const int fd = DescriptorOrError(hFile);
+    if (fd < 0)
         return FALSE;
-    }
     const off_t end = ::lseek(fd, 0, SEEK_CUR);
     struct stat info;
     if (end < 0 || ::fstat(fd, &info) != 0) {
@@ -689,11 +697,9 @@ BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName
 DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,
                                        DWORD dwFlags) {
     (void)dwFlags;
-    const int fd = DescriptorOf(hFile);
-    if (fd < 0) {
-        lastError = ERROR_INVALID_HANDLE;
+    const int fd = DescriptorOrError(hFile);
+    if (fd < 0)
         return 0;
-    }
     struct stat info;
     if (::fstat(fd, &info) == 0 && info.st_nlink == 0) {
         lastError = ERROR_FILE_NOT_FOUND;
@@ -701,17 +707,23 @@ DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD c
     }
     char link[64];
     std::snprintf(link, sizeof(link), "/proc/self/fd/%d", fd);
-    std::string resolved(256, '\0');
-    ssize_t n;
-    // readlink cuts a path that does not fit without saying so: a path that
-    // fills the buffer is read again into one twice as large.
-    while ((n = ::readlink(link, resolved.data(), resolved.size())) >= 0 &&
-           static_cast<std::size_t>(n) == resolved.size()) {
-        if (resolved.size() >= std::size_t{1} << 20) {
-            n = -1;
-            break;
+    std::string resolved;
+    ssize_t n = -1;
+    try {
+        // readlink cuts a path that does not fit without saying so: a path
+        // that fills the buffer is read again into one twice as large.
+        resolved.resize(256);
+        while ((n = ::readlink(link, resolved.data(), resolved.size())) >= 0 &&
+               static_cast<std::size_t>(n) == resolved.size()) {
+            if (resolved.size() >= std::size_t{1} << 20) {
+                n = -1;
+                break;
+            }
+            resolved.resize(resolved.size() * 2);
         }
-        resolved.resize(resolved.size() * 2);
+    } catch (...) {  // nothing is thrown across the API
+        lastError = ERROR_NOT_ENOUGH_MEMORY;
+        return 0;
     }
     if (n <= 0) {
         lastError = ERROR_NOT_SUPPORTED;
