@@ -249,9 +249,8 @@ void MarkBox(QObject* object) {
     xcb_flush(c);
 }
 
-// Whether the window manager has iconified the widget's window, as the
-// server has it now: a window manager that takes a whole family down sets
-// the owner's state before its owned windows'.
+// Whether the window manager has iconified the widget's window, or is
+// doing so, as the server has it now.
 bool Iconic(const QWidget& widget) {
     xcb_connection_t* c = Connection();
     xcb_window_t native = NativeOf(widget);
@@ -260,7 +259,17 @@ bool Iconic(const QWidget& widget) {
     }
     xcb_atom_t state = Atom(c, "WM_STATE");
     std::vector<uint32_t> items = Property32(c, native, state, state);
-    return !items.empty() && items[0] == 3;  // IconicState
+    if (!items.empty() && items[0] == 3) {  // IconicState
+        return true;
+    }
+    // jwm unmaps the owner first, then iconifies its owned windows, and
+    // writes the owner's WM_STATE last: a shown window that is no longer
+    // mapped is on its way down.
+    xcb_get_window_attributes_reply_t* a =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, native), nullptr);
+    const bool unmapped = a && a->map_state == XCB_MAP_STATE_UNMAPPED && widget.isVisible();
+    std::free(a);
+    return unmapped;
 }
 
 // After the first map the window manager may change its frame (openbox
