@@ -17,8 +17,7 @@ std::uint32_t Channel(std::int32_t start, std::int32_t delta, std::uint32_t scal
 
 GradientParameters SplitColors(const ColorRef (&colors)[3]) {
     GradientParameters g;
-    g.setPixel = static_cast<ImagePixel>(Byte(colors[0], 0) << 16 | Byte(colors[0], 1) << 8 |
-                                         Byte(colors[0], 2));
+    g.setPixel = PixelOfColor(colors[0]);
     g.startRed = Byte(colors[1], 0);
     g.startGreen = Byte(colors[1], 1);
     g.startBlue = Byte(colors[1], 2);

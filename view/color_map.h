@@ -26,6 +26,11 @@ struct GradientParameters {
     std::int32_t deltaBlue = 0;
 };
 
+// The pixel of a colour: its red, green and blue bytes in pixel order.
+inline ImagePixel PixelOfColor(ColorRef color) {
+    return (color & 0xFFu) << 16 | (color & 0xFF00u) | (color >> 16 & 0xFFu);
+}
+
 // colors[0] the set colour, [1] the gradient start, [2] the gradient end.
 GradientParameters SplitColors(const ColorRef (&colors)[3]);
 

@@ -90,9 +90,7 @@ void FractalView::RequestRecolor() {
 
 GradientParameters FractalView::Gradient() const {
     GradientParameters gradient;
-    gradient.setPixel = (static_cast<std::uint32_t>(GetRValue(colors[0])) << 16) |
-                        (static_cast<std::uint32_t>(GetGValue(colors[0])) << 8) |
-                        GetBValue(colors[0]);
+    gradient.setPixel = PixelOfColor(colors[0]);
     gradient.startRed = startRed;
     gradient.startGreen = startGreen;
     gradient.startBlue = startBlue;

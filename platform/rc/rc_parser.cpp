@@ -157,6 +157,24 @@ private:
         Fail(opening, what + " has no END: the file ends inside it");
     }
 
+    // Reads the items of a block up to its END, which it takes: read_item is
+    // called with each item's first token, not yet taken. opening and what
+    // name the block, for a file that ends inside it.
+    template <typename ReadItem>
+    void ReadItemsUntilEnd(const Token& opening, const std::string& what, ReadItem read_item) {
+        for (;;) {
+            const Token& next = tokens_.Peek();
+            if (IsEndOfBlock(next)) {
+                tokens_.Next();
+                return;
+            }
+            if (next.kind == Token::Kind::End) {
+                FailMissingEnd(opening, what);
+            }
+            read_item(next);
+        }
+    }
+
     void ExpectComma(const char* context) {
         const Token token = tokens_.Next();
         if (!IsPunct(token, ',')) {
@@ -464,20 +482,13 @@ private:
                 Fail(token, "expected BEGIN " + context + ", found " + Describe(token));
             }
         }
-        for (;;) {
-            const Token& next = tokens_.Peek();
-            if (IsEndOfBlock(next)) {
-                tokens_.Next();
-                break;
-            }
-            if (next.kind == Token::Kind::End) {
-                FailMissingEnd(nameToken, std::string(type) + " " + std::to_string(id));
-            }
-            if (dialog.controls.size() >= kMaxDialogControls) {
-                Fail(next, "too many controls in one dialog");
-            }
-            dialog.controls.push_back(ParseControl(extended));
-        }
+        ReadItemsUntilEnd(nameToken, std::string(type) + " " + std::to_string(id),
+                          [&](const Token& next) {
+                              if (dialog.controls.size() >= kMaxDialogControls) {
+                                  Fail(next, "too many controls in one dialog");
+                              }
+                              dialog.controls.push_back(ParseControl(extended));
+                          });
         out_.dialogs.push_back(std::move(dialog));
     }
 
@@ -644,19 +655,13 @@ private:
     // opening and what name the block being read, for a missing END.
     void ParseMenuItems(MenuModel& menu, int depth, const Token& opening, const std::string& what) {
         using Kind = MenuItemTemplate::Kind;
-        for (;;) {
+        ReadItemsUntilEnd(opening, what, [&](const Token&) {
             const Token token = tokens_.Next();
-            if (IsEndOfBlock(token)) {
-                return;
-            }
-            if (token.kind == Token::Kind::End) {
-                FailMissingEnd(opening, what);
-            }
             if (IsKeyword(token, "MENUITEM")) {
                 if (IsKeyword(tokens_.Peek(), "SEPARATOR")) {
                     tokens_.Next();
                     menu.items.push_back(MenuItemModel{Kind::Separator, "", 0, 0});
-                    continue;
+                    return;
                 }
                 MenuItemModel item;
                 item.kind = Kind::Item;
@@ -680,7 +685,7 @@ private:
             } else {
                 Fail(token, "expected MENUITEM, POPUP or END, found " + Describe(token));
             }
-        }
+        });
     }
 
     std::uint32_t ParseMenuOptions() {
@@ -728,17 +733,8 @@ private:
         table.line = nameToken.where.line;
         SkipMemoryOptions();
         ExpectBegin("of ACCELERATORS " + std::to_string(id));
-        for (;;) {
-            const Token& next = tokens_.Peek();
-            if (IsEndOfBlock(next)) {
-                tokens_.Next();
-                break;
-            }
-            if (next.kind == Token::Kind::End) {
-                FailMissingEnd(nameToken, "ACCELERATORS " + std::to_string(id));
-            }
-            table.entries.push_back(ParseAcceleratorEntry());
-        }
+        ReadItemsUntilEnd(nameToken, "ACCELERATORS " + std::to_string(id),
+                          [&](const Token&) { table.entries.push_back(ParseAcceleratorEntry()); });
         out_.accelerators.push_back(std::move(table));
     }
 
@@ -983,14 +979,8 @@ private:
 
     void ParseVersionBlock(VersionModel& version, int depth, bool strings, const Token& opening,
                            const std::string& what) {
-        for (;;) {
+        ReadItemsUntilEnd(opening, what, [&](const Token&) {
             const Token token = tokens_.Next();
-            if (IsEndOfBlock(token)) {
-                return;
-            }
-            if (token.kind == Token::Kind::End) {
-                FailMissingEnd(opening, what);
-            }
             if (IsKeyword(token, "BLOCK")) {
                 if (depth + 1 > kMaxVersionBlockDepth) {
                     Fail(token, "version blocks nested too deeply");
@@ -1017,7 +1007,7 @@ private:
             } else {
                 Fail(token, "expected BLOCK, VALUE or END, found " + Describe(token));
             }
-        }
+        });
     }
 
     Preprocessor& tokens_;

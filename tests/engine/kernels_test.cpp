@@ -15,15 +15,9 @@
 #include "engine/geometry.h"
 #include "engine/kernels.h"
 #include "engine/wide_double.h"
+#include "tests/engine/sanitizer_scale.h"
 
 namespace {
-
-// The sanitizer build runs the same tests; the exact path is far slower there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kScale = 4;
-#else
-constexpr int kScale = 1;
-#endif
 
 struct Picture {
     Region region;

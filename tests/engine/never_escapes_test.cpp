@@ -11,14 +11,9 @@
 #include "engine/simd/fast_path.h"
 #include "engine/simd/scalar_orbit.h"
 #include "engine/wide_double.h"
+#include "tests/engine/sanitizer_scale.h"
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kScale = 4;
-#else
-constexpr int kScale = 1;
-#endif
 
 // The first step n (a multiple of "every", up to "steps") at which the proof
 // succeeds from z_n, or 0 when it never does or the orbit escapes first.
