@@ -272,6 +272,48 @@ bool Iconic(const QWidget& widget) {
     return unmapped;
 }
 
+// A reparenting window manager must tell the client where its window now
+// stands on the screen, by a synthetic ConfigureNotify (ICCCM 4.1.5):
+// weston's does not after it puts the window into its frame, and Qt keeps
+// the position of the last configure, from before the reparent, 6 and 27
+// pixels off. Every position mapped to the screen and back (a click on the
+// menu bar, a popup's place) would be off by that much. So the window gets
+// that ConfigureNotify from the layer, with what the server has; behind a
+// window manager that sends its own, it changes nothing.
+void SendServerPosition(xcb_connection_t* c, xcb_window_t w) {
+    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
+    xcb_translate_coordinates_reply_t* t = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, w, Root(c), 0, 0), nullptr);
+    if (g && t) {
+        xcb_configure_notify_event_t notify{};
+        notify.response_type = XCB_CONFIGURE_NOTIFY;
+        notify.event = w;
+        notify.window = w;
+        notify.above_sibling = XCB_NONE;
+        notify.x = t->dst_x;
+        notify.y = t->dst_y;
+        notify.width = g->width;
+        notify.height = g->height;
+        notify.border_width = g->border_width;
+        char event[32] = {};  // the size of every event on the wire
+        static_assert(sizeof(notify) <= sizeof(event));
+        std::memcpy(event, &notify, sizeof(notify));
+        xcb_send_event(c, 0, w, XCB_EVENT_MASK_STRUCTURE_NOTIFY, event);
+        xcb_flush(c);
+    }
+    std::free(t);
+    std::free(g);
+}
+
+bool OurTopLevel(xcb_window_t native) {
+    for (auto& [value, w] : S().windows) {
+        if (w->widget && !(w->style & WS_CHILD) && NativeOf(*w->widget) == native) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // After the first map the window manager may change its frame (openbox
 // drops the borders of a window it maximises): the client area stays, the
 // outer rectangle follows. Seen in the server's own events; nothing is
@@ -284,6 +326,13 @@ public:
             return false;
         }
         auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) == XCB_REPARENT_NOTIFY) {
+            auto* notify = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
+            if (notify->event == notify->window && OurTopLevel(notify->window)) {
+                SendServerPosition(c, notify->window);
+            }
+            return false;
+        }
         if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY) {
             return false;
         }

@@ -58,7 +58,7 @@ e2e_wm_ready() {
 # Xft.dpi in the root window's resources.
 start_display() {
   local tool wm=${1:-${E2E_WM:-}}
-  for tool in Xvfb xdotool import xdpyinfo $wm; do
+  for tool in Xvfb xdotool import xdpyinfo ${wm/weston/}; do
     command -v "$tool" > /dev/null || skip "$tool is not installed"
   done
   local screen=1024x768x24
@@ -81,6 +81,10 @@ start_display() {
   case "$wm" in
     openbox) openbox --sm-disable > "$e2e_work/wm.log" 2>&1 & ;;
     jwm) jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" > "$e2e_work/wm.log" 2>&1 & ;;
+    weston)
+      start_weston xwayland
+      return 0
+      ;;
     *) return 0 ;;
   esac
   e2e_wm=$!
@@ -135,13 +139,17 @@ sway_tree() {
   as_user swaymsg -t get_tree 2> /dev/null | sed -nE 's/^ *"(name|app_id)": "(.*)",?$/\1 \2/p'
 }
 
-# start_weston [xwayland]: weston's headless backend with the pixman renderer
-# and its debug protocol, which lets weston-screenshooter photograph the
-# output (1024 x 768): what the user sees, which X's screen of XWayland is
-# not. A Wayland session as desktops start one: XDG_SESSION_TYPE=wayland and
+# start_weston [xwayland]: weston with the pixman renderer and its debug
+# protocol, which lets weston-screenshooter photograph the output
+# (1024 x 768): what the user sees, which X's screen of XWayland is not. A
+# Wayland session as desktops start one: XDG_SESSION_TYPE=wayland and
 # WAYLAND_DISPLAY, with xwayland also the DISPLAY of weston's XWayland (an X
-# server and weston's own X11 window manager), else no DISPLAY. Skips (77)
-# when a tool is missing or weston does not start.
+# server and weston's own X11 window manager), else no DISPLAY. Headless,
+# unless start_display has brought up an Xvfb display (start_display
+# weston): then weston runs on it through its X11 backend, and xdotool's
+# input reaches weston's seat through that display (XWayland itself takes
+# no synthetic input). Skips (77) when a tool is missing or weston does not
+# start.
 start_weston() {
   local tool
   for tool in weston weston-screenshooter xdotool convert ${1:+Xwayland}; do
@@ -156,7 +164,12 @@ start_weston() {
     [ -d /tmp/.X11-unix ] || skip "no /tmp/.X11-unix for XWayland"
     options=(--xwayland)
   fi
-  weston --backend=headless-backend.so --use-pixman --debug --width=1024 --height=768 \
+  local backend=headless-backend.so
+  if [ -n "${DISPLAY:-}" ]; then
+    backend=x11-backend.so
+    e2e_seat=$DISPLAY
+  fi
+  weston --backend=$backend --use-pixman --debug --width=1024 --height=768 \
     --socket=zembrix-e2e -c "$e2e_dir/weston.ini" "${options[@]}" \
     > "$e2e_work/weston.log" 2>&1 &
   e2e_weston=$!
@@ -171,7 +184,34 @@ start_weston() {
     # Weston starts XWayland at the first connection.
     wait_for 300 xdpyinfo > /dev/null 2>&1 || skip "XWayland on $DISPLAY accepts no connection"
   fi
+  if [ -n "${e2e_seat:-}" ]; then
+    # The X11 backend moves weston's pointer by the X pointer's motion, the
+    # first event only placing it: two moves put both at the corner, and
+    # after that they go together.
+    xdotool mousemove 1 1
+    xdotool mousemove 0 0
+  fi
   e2e_compositor=weston
+}
+# xdotool: the input commands go to weston's seat when start_weston set one
+# up, everything else (search, window properties, window manager requests)
+# to DISPLAY. There a move (mousemove X Y, first in the line) is waited for
+# until XWayland has the pointer there: a click that came with it would
+# reach XWayland before the pointer entered its window, and be lost.
+e2e_pointer_at() { command xdotool getmouselocation 2> /dev/null | grep -q "^x:$1 y:$2 "; }
+xdotool() {
+  if [ -n "${e2e_seat:-}" ] && [ "$1" = mousemove ]; then
+    DISPLAY=$e2e_seat command xdotool mousemove "$2" "$3" || return
+    wait_for 50 e2e_pointer_at "$2" "$3"
+    shift 3
+    [ $# -eq 0 ] || DISPLAY=$e2e_seat command xdotool "$@"
+    return
+  fi
+  case "$1" in
+    mousemove | click | mousedown | mouseup | key | keydown | keyup | type)
+      DISPLAY=${e2e_seat:-$DISPLAY} command xdotool "$@" ;;
+    *) command xdotool "$@" ;;
+  esac
 }
 e2e_weston_ready() {
   [ -S "$XDG_RUNTIME_DIR/zembrix-e2e" ] &&
