@@ -22,9 +22,15 @@
 #include <cstring>
 
 #include "platform/internal/surface.h"
-#include "platform/user/bmp_decode.h"
 #include "platform/rc/resource_tables.h"
-#include "platform/user/internal.h"
+#include "platform/user/bmp_decode.h"
+#include "platform/user/class.h"
+#include "platform/user/controls.h"
+#include "platform/user/dialog.h"
+#include "platform/user/input.h"
+#include "platform/user/position.h"
+#include "platform/user/qt/widgets.h"
+#include "platform/user/window.h"
 
 namespace platform::user {
 namespace {
@@ -58,63 +64,6 @@ bool IsTextMessage(UINT m) {
     return m == WM_SETTEXT || m == WM_GETTEXT || m == WM_GETTEXTLENGTH;
 }
 
-// The key of a message: the one Qt reported, or for a message the program
-// made up, one built from its virtual key.
-KeyRecord KeyOf(WPARAM vk) {
-    State& s = S();
-    if (s.hasDispatchKey && VirtualKeyFromQt(s.dispatchKey) == static_cast<int>(vk)) {
-        return s.dispatchKey;
-    }
-    KeyRecord k;
-    if (vk >= 'A' && vk <= 'Z') {
-        k.qtKey = Qt::Key_A + static_cast<int>(vk - 'A');
-    } else if (vk >= '0' && vk <= '9') {
-        k.qtKey = Qt::Key_0 + static_cast<int>(vk - '0');
-    } else {
-        switch (vk) {
-            case VK_SPACE:
-                k.qtKey = Qt::Key_Space;
-                break;
-            case VK_RETURN:
-                k.qtKey = Qt::Key_Return;
-                break;
-            case VK_BACK:
-                k.qtKey = Qt::Key_Backspace;
-                break;
-            case VK_DELETE:
-                k.qtKey = Qt::Key_Delete;
-                break;
-            case VK_LEFT:
-                k.qtKey = Qt::Key_Left;
-                break;
-            case VK_RIGHT:
-                k.qtKey = Qt::Key_Right;
-                break;
-            case VK_UP:
-                k.qtKey = Qt::Key_Up;
-                break;
-            case VK_DOWN:
-                k.qtKey = Qt::Key_Down;
-                break;
-            case VK_HOME:
-                k.qtKey = Qt::Key_Home;
-                break;
-            case VK_END:
-                k.qtKey = Qt::Key_End;
-                break;
-            default:
-                k.qtKey = 0;
-                break;
-        }
-    }
-    if (GetKeyState(VK_SHIFT) < 0) {
-        k.modifiers |= Qt::ShiftModifier;
-    }
-    if (GetKeyState(VK_CONTROL) < 0) {
-        k.modifiers |= Qt::ControlModifier;
-    }
-    return k;
-}
 
 void DrawOwnerItem(HWND h) {
     Window* w = Find(h);

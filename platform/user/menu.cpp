@@ -9,7 +9,9 @@
 #include <new>
 
 #include "platform/rc/resource_tables.h"
-#include "platform/user/internal.h"
+#include "platform/user/menu.h"
+#include "platform/user/qt/widgets.h"
+#include "platform/user/window.h"
 
 namespace platform::user {
 namespace {

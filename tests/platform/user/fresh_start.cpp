@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/user/internal.h"
+#include "platform/user/model.h"
 #include "tests/platform/user/support.h"
 
 namespace {

@@ -1,8 +1,9 @@
-// The window layer's own model: windows, classes, menus, accelerator tables,
-// the message queue and the input state. The model is the truth; the Qt
-// widgets show it. Everything lives on the GUI thread.
+// The window layer's model: window classes, windows, menus, accelerator
+// tables, queued messages and the layer's state. The model is the truth; the
+// Qt widgets show it. Everything lives on the GUI thread. What acts on the
+// model is declared in the header of its area (README.md maps them).
 //
-// The model is never destroyed: the program's static objects destroy their
+// The state is never destroyed: the program's static objects destroy their
 // windows after WinMain has returned, and those calls must still find it.
 #pragma once
 
@@ -25,9 +26,6 @@
 
 #include "platform/win32/types.h"
 #include "platform/win32/user.h"
-
-class QMenuBar;
-class QAction;
 
 namespace platform::user {
 
@@ -194,130 +192,13 @@ struct State {
 
 // The one state; creates the QApplication on first use when main did not.
 State& S();
-void EnsureApplication();
-void StartApplication(int& argc, char** argv);
 
+// The window of a handle, or null once it is destroyed (WM_NCDESTROY seen).
 Window* Find(HWND handle);
-Window* TopLevelOf(Window* window);
-bool IsDescendant(HWND ancestor, HWND window);
 HWND Handle(std::uintptr_t value);
 
-// Geometry of the non-client area: the client rectangle inside the window
-// rectangle, in window coordinates.
-QRect ClientRectInWindow(const Window& window);
-QPoint ClientOriginOnScreen(const Window& window);
-
-// The window manager (desktop.cpp).
-Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned);
-// The frame the window manager gives a window of these styles (measured on
-// an unmapped probe, once per kind); `known` is false when it did not answer.
-QMargins ExpectedFrame(DWORD style, DWORD exStyle, bool owned, bool* known);
-void PrepareTopLevel(Window& window, QWidget& widget);
-void MarkModal(Window& window);
-// The frame of a mapped window, waited for within a bound; nullopt when the
-// window manager never set it.
-std::optional<QMargins> MappedFrame(const Window& window);
-void SyncWithServer();
-// Where the server has the widget's top-left corner now (a round trip).
-std::optional<QPoint> ServerPosition(const QWidget& widget);
-// An X11 connection (xcb); Wayland(): Qt's Wayland platform, where there
-// is a compositor but no X11 to tell or ask anything.
-bool Desktop();
-bool Wayland();
-// Where a key for `h` goes: to `h`, unless the program disabled its window
-// under a modal box of ours; then to the box (its focused control), as on
-// Windows, where a disabled window never has the keyboard. A window manager
-// or compositor may give it the keyboard all the same, and on Wayland no
-// client can take it back.
-HWND KeyTarget(HWND h, int depth = 0);
-// The desktop entry's id and icon, set before the first window.
-void IdentifyApplication();
-void InstallDesktopFilter();
-void FlushPendingMaps();
-// Shows a top-level window on the screen (ShowWindow's second half).
-BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown);
-// Hides the visible windows `owner` owns, or shows again those it hid.
-void ShowOwnedWithOwner(HWND owner, bool show);
-// After a visible top-level moved from `before` (its old outer rectangle).
-void SettleMove(HWND h, const QRect& before);
-void PaintWhileBusy();
-
-// Queue.
-void Enqueue(QueuedMessage entry, bool front = false);
-void PostInput(QueuedMessage entry);
-DWORD NextMessageTime();
-void ScheduleForeignDrain();
-void EndSizeBurst();
-void ExtendSizeBurst(Window& window);
-
-// Painting.
-void InvalidateWindowTree(Window* window, bool erase);
-void ResizeSurface(Window& window);
-COLORREF SystemColour(int index);
-QColor ToQColor(COLORREF colour);
-bool HasSurface(const Window& window);
-bool EraseBackground(Window& window, HDC dc);
-WPARAM SizeKindOf(const Window& window);
-
-// Windows.
-WindowClass* FindClass(LPCSTR name);
-void RegisterBuiltInClass(const char* name, ClassKind kind, WNDPROC proc, UINT style,
-                          HBRUSH background, int extra);
-HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD style, int x, int y,
-                          int cx, int cy, HWND parent, HMENU menu, HINSTANCE instance,
-                          LPVOID param);
-void ApplyGeometry(Window& window, const QRect& rect, bool sendSize);
-void SyncWidgetGeometry(Window& window);
-LRESULT CallProc(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
-void ActivateWindow(Window* window);
-
-// Widgets.
-QWidget* CreateWidgetFor(Window& window, QWidget* qtParent);
-void UpdateWidgetFromModel(Window& window);
-void RepaintControl(Window& window);
-std::string ControlText(const Window& window);
-void SetControlText(Window& window, const std::string& text);
-void RebuildMenuBar(Window& window);
-void RefreshMenuBar(HMENU menu);
-void OpenMenuBar(Window& window, QPoint globalPos);
-void OpenMenuBarByKey(Window& window, char mnemonic);
-int MenuBarHeight(const Window& window);
-void ReplayKey(Window& window, const KeyRecord& key, bool press);
-void InsertCharacter(Window& window, char c);
-void InstallInputFilter();
-bool IsOurWidget(QWidget* widget);
-HWND HandleOfWidget(QWidget* widget);
-// A widget's rectangle as the window model keeps it: for a top-level window
-// the outer edge's position (the window manager's frame included, as move()
-// takes it) with the widget's own size; for a child its geometry().
-QRect WindowGeometryOf(const QWidget& widget);
-
-// Built-in window procedures.
-LRESULT CALLBACK DialogWindowProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK ProgressProc(HWND, UINT, WPARAM, LPARAM);
-void RegisterSystemClasses();
-void RegisterProgressClass();
-void LoadStaticBitmap(Window& window, int resourceId);
-
-// Menus.
-Menu* FindMenu(HMENU menu);
-MenuItem* FindMenuItem(HMENU menu, UINT id, HMENU* owner);
-
-// Dialog units.
-struct BaseUnits {
-    int x = 8;
-    int y = 16;
-};
-BaseUnits DialogBaseUnits(const char* fontName, int pointSize);
-QFont DialogFont(const char* fontName, int pointSize);
-int MulDivRound(int value, int numerator, int denominator);
-
-// Keys.
-int VirtualKeyFromQt(const KeyRecord& key);
-std::string AnsiFromQString(const QString& text);
-QString QStringFromAnsi(const std::string& text);
+inline bool IsTopLevel(const Window& window) {
+    return !(window.style & WS_CHILD);
+}
 
 }  // namespace platform::user

@@ -1,0 +1,22 @@
+// The window tree and its lifetime, and window text (window.cpp).
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "platform/user/model.h"
+
+namespace platform::user {
+
+Window* TopLevelOf(Window* window);
+bool IsDescendant(HWND ancestor, HWND window);
+LRESULT CallProc(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
+HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD style, int x, int y,
+                          int cx, int cy, HWND parent, HMENU menu, HINSTANCE instance,
+                          LPVOID param);
+
+// Window text is Latin-1 on the program's side.
+std::string AnsiFromQString(const QString& text);
+QString QStringFromAnsi(const std::string& text);
+
+}  // namespace platform::user
