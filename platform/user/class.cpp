@@ -17,7 +17,7 @@ WindowClass* FindClass(LPCSTR name) {
     if (!name) {
         return nullptr;
     }
-    for (auto& c : s.classes) {
+    for (auto& c : s.table.classes) {
         if (IS_INTRESOURCE(name) ? c->atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))
                                  : strcasecmp(c->name.c_str(), name) == 0) {
             return c.get();
@@ -34,13 +34,13 @@ void RegisterBuiltInClass(const char* name, ClassKind kind, WNDPROC proc, UINT s
     }
     auto c = std::make_unique<WindowClass>();
     c->name = name;
-    c->atom = kind == ClassKind::Dialog ? 0x8002 : s.nextAtom++;
+    c->atom = kind == ClassKind::Dialog ? 0x8002 : s.table.nextAtom++;
     c->kind = kind;
     c->proc = proc;
     c->style = style;
     c->background = background;
     c->windowExtra = extra;
-    s.classes.push_back(std::move(c));
+    s.table.classes.push_back(std::move(c));
 }
 
 }  // namespace platform::user
@@ -59,7 +59,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc) {
         }
         auto c = std::make_unique<pu::WindowClass>();
         c->name = wc->lpszClassName;
-        c->atom = s.nextAtom++;
+        c->atom = s.table.nextAtom++;
         c->style = wc->style;
         c->proc = wc->lpfnWndProc;
         c->instance = wc->hInstance;
@@ -74,7 +74,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc) {
             }
         }
         ATOM atom = c->atom;
-        s.classes.push_back(std::move(c));
+        s.table.classes.push_back(std::move(c));
         return atom;
     } catch (const std::bad_alloc&) {
         return 0;
@@ -87,6 +87,6 @@ BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE) {
     if (!c || c->kind != pu::ClassKind::Custom || c->windowCount > 0) {
         return FALSE;
     }
-    std::erase_if(s.classes, [c](const std::unique_ptr<pu::WindowClass>& p) { return p.get() == c; });
+    std::erase_if(s.table.classes, [c](const std::unique_ptr<pu::WindowClass>& p) { return p.get() == c; });
     return TRUE;
 }

@@ -66,13 +66,13 @@ bool IsTextMessage(UINT m) {
 
 
 void DrawOwnerItem(HWND h) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return;
     }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(h, &ps);
-    if ((w = Find(h)) == nullptr) {
+    if (!w) {
         EndPaint(h, &ps);
         return;
     }
@@ -144,7 +144,7 @@ void RegisterSystemClasses() {
 }
 
 LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return 0;
     }
@@ -155,7 +155,7 @@ LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NCCREATE:
             DefWindowProcA(h, message, wParam, lParam);
-            if ((w = Find(h)) != nullptr) {
+            if (w) {
                 SetControlText(*w, w->text);
                 if (edit) {
                     edit->setMaxLength(30000);  // the Win32 default limit
@@ -224,7 +224,7 @@ LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return 0;
     }
@@ -236,7 +236,7 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
     switch (message) {
         case WM_NCCREATE:
             DefWindowProcA(h, message, wParam, lParam);
-            if ((w = Find(h)) != nullptr && type != BS_OWNERDRAW) {
+            if (w && type != BS_OWNERDRAW) {
                 SetControlText(*w, w->text);
             }
             return TRUE;
@@ -292,7 +292,7 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 LRESULT CALLBACK StaticProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return 0;
     }
@@ -316,7 +316,7 @@ LRESULT CALLBACK StaticProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
                 return TRUE;
             }
             DefWindowProcA(h, message, wParam, lParam);
-            if ((w = Find(h)) != nullptr) {
+            if (w) {
                 UpdateWidgetFromModel(*w);
                 SetControlText(*w, w->text);
             }
@@ -334,68 +334,72 @@ LRESULT CALLBACK ProgressProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam
     if (!w) {
         return 0;
     }
+    ProgressState* p = w->Progress();
+    if (!p) {
+        return DefWindowProcA(h, message, wParam, lParam);
+    }
     auto* bar = dynamic_cast<QProgressBar*>(w->widget.data());
-    auto show = [w, bar] {
+    auto show = [w, p, bar] {
         if (bar) {
-            bar->setRange(w->rangeLow, std::max(w->rangeLow, w->rangeHigh));
-            bar->setValue(w->position);
+            bar->setRange(p->rangeLow, std::max(p->rangeLow, p->rangeHigh));
+            bar->setValue(p->position);
         }
         RepaintControl(*w);
     };
-    auto clampPosition = [w] {
-        int low = std::min(w->rangeLow, w->rangeHigh);
-        int high = std::max(w->rangeLow, w->rangeHigh);
-        w->position = std::clamp(w->position, low, high);
+    auto clampPosition = [p] {
+        int low = std::min(p->rangeLow, p->rangeHigh);
+        int high = std::max(p->rangeLow, p->rangeHigh);
+        p->position = std::clamp(p->position, low, high);
     };
     switch (message) {
         case PBM_SETRANGE:
         case PBM_SETRANGE32: {
-            LRESULT previous = MAKELRESULT(w->rangeLow, w->rangeHigh);
+            LRESULT previous = MAKELRESULT(p->rangeLow, p->rangeHigh);
             if (message == PBM_SETRANGE) {
-                w->rangeLow = LOWORD(lParam);
-                w->rangeHigh = HIWORD(lParam);
+                p->rangeLow = LOWORD(lParam);
+                p->rangeHigh = HIWORD(lParam);
             } else {
-                w->rangeLow = static_cast<int>(wParam);
-                w->rangeHigh = static_cast<int>(lParam);
+                p->rangeLow = static_cast<int>(wParam);
+                p->rangeHigh = static_cast<int>(lParam);
             }
             clampPosition();
             show();
             return previous;
         }
         case PBM_SETPOS: {
-            LRESULT previous = w->position;
-            w->position = static_cast<int>(wParam);
+            LRESULT previous = p->position;
+            p->position = static_cast<int>(wParam);
             clampPosition();
             show();
             return previous;
         }
         case PBM_DELTAPOS: {
-            LRESULT previous = w->position;
-            w->position += static_cast<int>(wParam);
+            LRESULT previous = p->position;
+            p->position += static_cast<int>(wParam);
             clampPosition();
             show();
             return previous;
         }
         case PBM_SETSTEP: {
-            LRESULT previous = w->step;
-            w->step = static_cast<int>(wParam);
+            LRESULT previous = p->step;
+            p->step = static_cast<int>(wParam);
             return previous;
         }
         case PBM_STEPIT: {
-            LRESULT previous = w->position;
-            w->position += w->step;
-            int high = std::max(w->rangeLow, w->rangeHigh);
-            if (w->position > high) {
-                w->position = std::min(w->rangeLow, w->rangeHigh) + (w->position - high);
+            LRESULT previous = p->position;
+            p->position += p->step;
+            int high = std::max(p->rangeLow, p->rangeHigh);
+            if (p->position > high) {
+                p->position = std::min(p->rangeLow, p->rangeHigh) + (p->position - high);
             }
             clampPosition();
             show();
             return previous;
         }
         case PBM_GETPOS:
-            return w->position;
+            return p->position;
         case PBM_GETRANGE:
-            return wParam ? w->rangeLow : w->rangeHigh;
+            return wParam ? p->rangeLow : p->rangeHigh;
         default:
             return DefWindowProcA(h, message, wParam, lParam);
     }

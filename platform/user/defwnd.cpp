@@ -55,11 +55,11 @@ LRESULT WINAPI DefWindowProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam
                     return 0;
             }
         case WM_KEYDOWN:
-            pu::S().altAlone = false;
+            pu::S().input.altAlone = false;
             return 0;
         case WM_SYSKEYDOWN: {
             pu::Window* top = pu::TopLevelOf(w);
-            pu::S().altAlone = wParam == VK_MENU;
+            pu::S().input.altAlone = wParam == VK_MENU;
             if (top && wParam == VK_F4 && (lParam & (1 << 29))) {
                 SendMessageA(top->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
             } else if (top && wParam == VK_F10) {
@@ -68,8 +68,8 @@ LRESULT WINAPI DefWindowProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         }
         case WM_SYSKEYUP:
-            if (wParam == VK_MENU && pu::S().altAlone) {
-                pu::S().altAlone = false;
+            if (wParam == VK_MENU && pu::S().input.altAlone) {
+                pu::S().input.altAlone = false;
                 if (pu::Window* top = pu::TopLevelOf(w)) {
                     SendMessageA(top->handle, WM_SYSCOMMAND, SC_KEYMENU, 0);
                 }

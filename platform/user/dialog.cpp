@@ -39,6 +39,11 @@ int TemplateId(LPCSTR name) {
     return name[0] == '#' ? std::atoi(name + 1) : -1;
 }
 
+bool Ended(HWND h) {
+    const DialogState* d = DialogOf(h);
+    return d && d->ended;
+}
+
 // The size of a window whose client area is `client`, for these styles.
 QSize OuterSize(DWORD style, DWORD exStyle, bool owned, QSize client) {
     Window probe;
@@ -89,12 +94,14 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
     HWND h =
         CreateWindowInternal(exStyle, cls, t.caption ? t.caption : "", style, x, y, outer.width(),
                              outer.height(), parent, nullptr, instance, nullptr);
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return nullptr;
     }
-    w->baseX = units.x;
-    w->baseY = units.y;
+    if (DialogState* d = w->Dialog()) {
+        d->baseX = units.x;
+        d->baseY = units.y;
+    }
     if (hasFont && w->widget) {
         w->widget->setFont(DialogFont(t.fontName, t.fontPointSize));
     }
@@ -128,12 +135,12 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
             }
         }
     }
-    if ((w = Find(h)) != nullptr && (t.style & WS_VISIBLE) && !modal && !w->dialogEnded) {
+    if (w && (t.style & WS_VISIBLE) && !modal && !Ended(h)) {
         // Reaches the screen where the program places it after creation
         // (the progress window is centred over its owner then).
-        s.deferMap = !(style & WS_CHILD);
+        s.maps.deferMap = !(style & WS_CHILD);
         ShowWindow(h, SW_SHOWNORMAL);
-        s.deferMap = false;
+        s.maps.deferMap = false;
     }
     (void)s;
     return Find(h) ? h : nullptr;
@@ -200,14 +207,16 @@ LRESULT WINAPI DefDlgProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
                          reinterpret_cast<LPARAM>(GetDlgItem(h, IDCANCEL)));
             return 0;
         case DM_GETDEFID: {
-            if (w->defaultId >= 0) {
-                return MAKELRESULT(w->defaultId, DC_HASDEFID);
+            if (const pu::DialogState* d = w->Dialog(); d && d->defaultId >= 0) {
+                return MAKELRESULT(d->defaultId, DC_HASDEFID);
             }
             HWND button = pu::DefaultButton(*w);
             return button ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
         }
         case DM_SETDEFID:
-            w->defaultId = static_cast<int>(wParam & 0xFFFF);
+            if (pu::DialogState* d = w->Dialog()) {
+                d->defaultId = static_cast<int>(wParam & 0xFFFF);
+            }
             return TRUE;
         case WM_ERASEBKGND:
             return pu::EraseBackground(*w, reinterpret_cast<HDC>(wParam)) ? 1 : 0;
@@ -257,12 +266,12 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
             EnableWindow(ownerHandle, FALSE);
             disabled = true;
         }
-        if (pu::Window* d = pu::Find(dialog)) {
+        if (pu::DialogState* d = pu::DialogOf(dialog)) {
             d->modalOwner = disabled ? ownerHandle : nullptr;
         }
         ReleaseCapture();
-        pu::Window* d = pu::Find(dialog);
-        if (d && !d->dialogEnded) {
+        pu::WindowRef d(dialog);
+        if (d && !pu::Ended(dialog)) {
             pu::MarkModal(*d);
             ShowWindow(dialog, SW_SHOWNORMAL);
         }
@@ -270,7 +279,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
         // dispatched too, so tool windows the owner does not disable still work.
         INT_PTR result = 0;
         MSG msg;
-        while ((d = pu::Find(dialog)) != nullptr && !d->dialogEnded) {
+        while (d && !pu::Ended(dialog)) {
             BOOL got = GetMessageA(&msg, nullptr, 0, 0);
             if (got == 0) {
                 PostQuitMessage(static_cast<int>(msg.wParam));
@@ -284,10 +293,10 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
                 DispatchMessageA(&msg);
             }
         }
-        if ((d = pu::Find(dialog)) != nullptr) {
-            result = d->dialogResult;
-            if (d->modalOwner) {
-                d->modalOwner = nullptr;
+        if (pu::DialogState* state = pu::DialogOf(dialog)) {
+            result = state->result;
+            if (state->modalOwner) {
+                state->modalOwner = nullptr;
             } else {
                 disabled = false;  // EndDialog gave the owner back already
             }
@@ -308,15 +317,15 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
 }
 
 BOOL WINAPI EndDialog(HWND h, INT_PTR result) {
-    pu::Window* w = pu::Find(h);
-    if (!w || !w->isDialog) {
+    pu::DialogState* d = pu::DialogOf(h);
+    if (!d) {
         return FALSE;
     }
-    w->dialogEnded = true;
-    w->dialogResult = result;
+    d->ended = true;
+    d->result = result;
     // The owner comes back before the dialog goes, so it is activated again.
-    if (HWND owner = w->modalOwner) {
-        w->modalOwner = nullptr;
+    if (HWND owner = d->modalOwner) {
+        d->modalOwner = nullptr;
         EnableWindow(owner, TRUE);
         if (pu::Window* o = pu::Find(owner)) {
             pu::ActivateWindow(o);
@@ -528,11 +537,12 @@ LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wPa
 
 BOOL WINAPI MapDialogRect(HWND dialog, LPRECT rect) {
     pu::Window* d = pu::Find(dialog);
-    if (!d || !d->isDialog || !rect) {
+    const pu::DialogState* state = d ? d->Dialog() : nullptr;
+    if (!state || !rect) {
         return FALSE;
     }
-    int bx = d->baseX > 0 ? d->baseX : 8;
-    int by = d->baseY > 0 ? d->baseY : 16;
+    int bx = state->baseX > 0 ? state->baseX : 8;
+    int by = state->baseY > 0 ? state->baseY : 16;
     rect->left = pu::MulDivRound(rect->left, bx, 4);
     rect->right = pu::MulDivRound(rect->right, bx, 4);
     rect->top = pu::MulDivRound(rect->top, by, 8);

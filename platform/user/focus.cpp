@@ -21,7 +21,7 @@ void RaiseOwnedWindows(HWND owner, int depth) {
     if (depth > 16) {
         return;
     }
-    for (auto& [value, owned] : S().windows) {
+    for (auto& [value, owned] : S().table.windows) {
         if (owned && owned->owner == owner && owned->handle != owner && owned->widget &&
             owned->widget->isVisible()) {
             owned->widget->raise();
@@ -36,7 +36,7 @@ void ActivateWindow(Window* window) {
         return;
     }
     State& s = S();
-    s.active = window->handle;
+    s.input.active = window->handle;
     if (window->widget && window->widget->isVisible()) {
         window->widget->raise();
         RaiseOwnedWindows(window->handle);
@@ -50,7 +50,7 @@ namespace pu = platform::user;
 
 HWND WINAPI GetActiveWindow(void) {
     pu::State& s = pu::S();
-    pu::Window* w = pu::Find(s.active);
+    pu::Window* w = pu::Find(s.input.active);
     return w && (w->style & WS_VISIBLE) ? w->handle : nullptr;
 }
 
@@ -88,22 +88,19 @@ HWND WINAPI SetFocus(HWND h) {
         }
         return previous;
     }
-    pu::Window* w = pu::Find(h);
+    pu::WindowRef w(h);
     if (!w || (w->style & WS_DISABLED)) {
         return nullptr;
     }
     if (previous == h) {
         return previous;
     }
-    pu::Window* top = pu::TopLevelOf(w);
-    if (top && pu::S().active != top->handle && (top->style & WS_VISIBLE)) {
+    pu::Window* top = pu::TopLevelOf(w.get());
+    if (top && pu::S().input.active != top->handle && (top->style & WS_VISIBLE)) {
         pu::ActivateWindow(top);
     }
-    if ((w = pu::Find(h)) != nullptr && w->widget) {
+    if (w && w->widget) {
         w->widget->setFocus(Qt::OtherFocusReason);
-        if (top) {
-            top->lastFocus = h;
-        }
     }
     if (previous && previous != h) {
         pu::CallProc(pu::Find(previous), WM_KILLFOCUS, reinterpret_cast<WPARAM>(h), 0);
@@ -114,7 +111,7 @@ HWND WINAPI SetFocus(HWND h) {
 
 HWND WINAPI GetCapture(void) {
     pu::State& s = pu::S();
-    return pu::Find(s.capture) ? s.capture : nullptr;
+    return pu::Find(s.input.capture) ? s.input.capture : nullptr;
 }
 
 HWND WINAPI SetCapture(HWND h) {
@@ -123,7 +120,7 @@ HWND WINAPI SetCapture(HWND h) {
     if (!pu::Find(h)) {
         return previous;
     }
-    s.capture = h;
+    s.input.capture = h;
     if (previous && previous != h) {
         pu::CallProc(pu::Find(previous), WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(h));
     }
@@ -133,7 +130,7 @@ HWND WINAPI SetCapture(HWND h) {
 BOOL WINAPI ReleaseCapture(void) {
     pu::State& s = pu::S();
     HWND previous = GetCapture();
-    s.capture = nullptr;
+    s.input.capture = nullptr;
     if (previous) {
         pu::CallProc(pu::Find(previous), WM_CAPTURECHANGED, 0, 0);
     }

@@ -36,7 +36,7 @@ protected:
         State& s = S();
         switch (e->type()) {
             case QEvent::ShortcutOverride:
-                if (!s.replaying && Ours(object)) {
+                if (!s.input.replaying && Ours(object)) {
                     e->accept();  // no Qt shortcut takes a key meant for our loop
                     return true;
                 }
@@ -45,12 +45,12 @@ protected:
             case QEvent::KeyRelease:
                 // The menu bar's own keys (an open popup hands it Left and
                 // Right; in its keyboard mode it takes them all) stay with it.
-                if (s.replaying || !Ours(object) || qobject_cast<QMenuBar*>(object)) {
+                if (s.input.replaying || !Ours(object) || qobject_cast<QMenuBar*>(object)) {
                     return false;
                 }
                 return Key(static_cast<QWidget*>(object), static_cast<QKeyEvent*>(e));
             case QEvent::InputMethod:
-                if (s.replaying || !Ours(object)) {
+                if (s.input.replaying || !Ours(object)) {
                     return false;
                 }
                 Compose(static_cast<QWidget*>(object), static_cast<QInputMethodEvent*>(e));
@@ -140,7 +140,7 @@ private:
 void UpdateKeyState(const QueuedMessage& e) {
     State& s = S();
     auto set = [&s](int vk, bool down) {
-        BYTE& b = s.keyState[static_cast<std::size_t>(vk)];
+        BYTE& b = s.input.keyState[static_cast<std::size_t>(vk)];
         if (down && !(b & 0x80)) {
             b ^= 1;  // toggle state flips on each press
         }
@@ -309,8 +309,8 @@ int VirtualKeyFromQt(const KeyRecord& key) {
 
 KeyRecord KeyOf(WPARAM vk) {
     State& s = S();
-    if (s.hasDispatchKey && VirtualKeyFromQt(s.dispatchKey) == static_cast<int>(vk)) {
-        return s.dispatchKey;
+    if (s.input.hasDispatchKey && VirtualKeyFromQt(s.input.dispatchKey) == static_cast<int>(vk)) {
+        return s.input.dispatchKey;
     }
     KeyRecord k;
     if (vk >= 'A' && vk <= 'Z') {
@@ -372,12 +372,12 @@ void InstallInputFilter() {
         QObject::connect(qApp, &QGuiApplication::applicationStateChanged, filter,
                          [](Qt::ApplicationState state) {
                              State& s = S();
-                             if (state != Qt::ApplicationActive && Find(s.capture)) {
+                             if (state != Qt::ApplicationActive && Find(s.input.capture)) {
                                  // The pointer went to another application.
                                  QueuedMessage m;
-                                 m.msg.hwnd = s.capture;
+                                 m.msg.hwnd = s.input.capture;
                                  m.msg.message = WM_CAPTURECHANGED;
-                                 s.capture = nullptr;
+                                 s.input.capture = nullptr;
                                  Enqueue(m);
                              }
                          });
@@ -389,20 +389,20 @@ void ReplayKey(Window& w, const KeyRecord& key, bool press) {
         return;
     }
     State& s = S();
-    bool saved = s.replaying;
-    s.replaying = true;
+    bool saved = s.input.replaying;
+    s.input.replaying = true;
     QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key.qtKey, key.modifiers,
                     key.nativeScanCode, key.nativeVirtualKey, key.nativeModifiers, QString(),
                     key.autoRepeat);
     QCoreApplication::sendEvent(w.widget.data(), &event);
-    s.replaying = saved;
+    s.input.replaying = saved;
 }
 
 }  // namespace platform::user
 
 SHORT WINAPI GetKeyState(int key) {
     platform::user::State& s = platform::user::S();
-    BYTE b = s.keyState[static_cast<std::size_t>(key) & 0xFF];
+    BYTE b = s.input.keyState[static_cast<std::size_t>(key) & 0xFF];
     std::uint16_t result = static_cast<std::uint16_t>(((b & 0x80) ? 0xFF80 : 0) | (b & 1));
     return static_cast<SHORT>(result);
 }

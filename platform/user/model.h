@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/win32/types.h"
@@ -58,6 +59,22 @@ struct KeyRecord {
     bool autoRepeat = false;
 };
 
+struct DialogState {
+    bool ended = false;
+    INT_PTR result = 0;
+    int defaultId = -1;  // set by DM_SETDEFID
+    HWND modalOwner = nullptr;  // disabled by DialogBoxParamA, enabled by EndDialog
+    int baseX = 0;              // dialog base units, pixels
+    int baseY = 0;
+};
+
+struct ProgressState {
+    int rangeLow = 0;
+    int rangeHigh = 100;
+    int position = 0;
+    int step = 10;
+};
+
 struct Window {
     HWND handle = nullptr;
     WindowClass* windowClass = nullptr;
@@ -90,21 +107,12 @@ struct Window {
     bool erase = false;
     QRect paintRect;  // clip of the current BeginPaint
 
-    // Dialogs.
-    bool isDialog = false;
-    bool dialogEnded = false;
-    INT_PTR dialogResult = 0;
-    int defaultId = -1;  // set by DM_SETDEFID
-    HWND lastFocus = nullptr;
-    HWND modalOwner = nullptr;  // disabled by DialogBoxParamA, enabled by EndDialog
-    int baseX = 0;              // dialog base units, pixels
-    int baseY = 0;
-
-    // Progress bars.
-    int rangeLow = 0;
-    int rangeHigh = 100;
-    int position = 0;
-    int step = 10;
+    // What only one kind of window has: dialog state on dialogs (class
+    // #32770), progress-bar state on progress bars; nothing on the others.
+    std::variant<std::monostate, DialogState, ProgressState> kindState;
+    DialogState* Dialog() { return std::get_if<DialogState>(&kindState); }
+    const DialogState* Dialog() const { return std::get_if<DialogState>(&kindState); }
+    ProgressState* Progress() { return std::get_if<ProgressState>(&kindState); }
 
     // Top-level state as the program knows it.
     ShowState showState = ShowState::Normal;
@@ -155,39 +163,55 @@ struct QueuedMessage {
     ShowState state = ShowState::Normal;
 };
 
-struct State {
+// Every handle the layer gave out, by value: windows, menus, accelerator
+// tables; and the classes.
+struct WindowTable {
     std::map<std::uintptr_t, std::unique_ptr<Window>> windows;
     std::vector<std::unique_ptr<WindowClass>> classes;
     std::map<std::uintptr_t, std::unique_ptr<Menu>> menus;
     std::map<std::uintptr_t, std::unique_ptr<AcceleratorTable>> accelerators;
     std::uintptr_t nextHandle = 0x10010;
     ATOM nextAtom = 0xC000;
+};
 
+struct MessageQueue {
     std::deque<QueuedMessage> queue;
     bool quitPending = false;
     int quitCode = 0;
     DWORD lastTime = 0;
-    std::map<DWORD, KeyRecord> keyRecords;  // by message time, for TranslateMessage and replay
-    std::array<BYTE, 256> keyState{};
     RECT sizingRect{};  // lParam of the WM_SIZING handed out last
     QPoint lastPointer;  // screen position of the last mouse input: MSG.pt of other messages
+    int loopDepth = 0;   // GetMessageA/PeekMessageA calls on the stack
+    int foreignModalDepth = 0;  // Qt's file or colour boxes up
+    bool drainScheduled = false;
+    std::unique_ptr<QTimer> burstTimer;  // ends a border drag's size burst
+    HWND burstWindow = nullptr;
+};
 
+// The keyboard, the mouse capture and the active window.
+struct InputState {
+    std::map<DWORD, KeyRecord> keyRecords;  // by message time, for TranslateMessage and replay
+    std::array<BYTE, 256> keyState{};
     HWND capture = nullptr;
     HWND active = nullptr;
     bool replaying = false;  // a key event we hand to a widget ourselves
-    int foreignModalDepth = 0;
-    bool drainScheduled = false;
-    int loopDepth = 0;  // GetMessageA/PeekMessageA calls on the stack
-    int waitDepth = 0;  // ShowWindow waiting for an exposure: no procedure may run
-    bool deferMap = false;  // a dialog created visible: mapped at the next call that needs it
-    int pendingMaps = 0;
-    bool commonControls = false;
-    bool altAlone = false;  // Alt went down and nothing else since: its release opens the menu
-
-    std::unique_ptr<QTimer> burstTimer;
-    HWND burstWindow = nullptr;
-    KeyRecord dispatchKey;  // the key of the message being dispatched
+    bool altAlone = false;   // Alt went down and nothing else since: its release opens the menu
+    KeyRecord dispatchKey;   // the key of the message being dispatched
     bool hasDispatchKey = false;
+};
+
+// Mapping windows on the screen.
+struct MapState {
+    int waitDepth = 0;       // the layer pumps for the display: no procedure may run
+    bool deferMap = false;   // a dialog created visible: mapped at the next call that needs it
+    int pendingMaps = 0;
+};
+
+struct State {
+    WindowTable table;
+    MessageQueue messages;
+    InputState input;
+    MapState maps;
 };
 
 // The one state; creates the QApplication on first use when main did not.
@@ -196,6 +220,28 @@ State& S();
 // The window of a handle, or null once it is destroyed (WM_NCDESTROY seen).
 Window* Find(HWND handle);
 HWND Handle(std::uintptr_t value);
+
+// A window held across calls that may destroy it (a window procedure, a
+// pump): each use looks the handle up again, and the reference is false once
+// the window is gone. The one way the layer keeps a window over such a call.
+class WindowRef {
+public:
+    explicit WindowRef(HWND handle) : handle_(handle) {}
+    HWND handle() const { return handle_; }
+    Window* get() const { return Find(handle_); }
+    Window* operator->() const { return get(); }
+    Window& operator*() const { return *get(); }
+    explicit operator bool() const { return get() != nullptr; }
+
+private:
+    HWND handle_;
+};
+
+// The dialog state of a live dialog, else null.
+inline DialogState* DialogOf(HWND handle) {
+    Window* window = Find(handle);
+    return window ? window->Dialog() : nullptr;
+}
 
 inline bool IsTopLevel(const Window& window) {
     return !(window.style & WS_CHILD);

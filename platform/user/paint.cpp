@@ -161,12 +161,12 @@ void InvalidateWindowTree(Window* w, bool erase) {
     if (!w) {
         return;
     }
-    HWND h = w->handle;
-    InvalidateRect(h, nullptr, erase ? TRUE : FALSE);
-    if ((w = Find(h)) == nullptr) {
+    WindowRef window(w->handle);
+    InvalidateRect(window.handle(), nullptr, erase ? TRUE : FALSE);
+    if (!window) {
         return;
     }
-    std::vector<HWND> children = w->children;
+    std::vector<HWND> children = window->children;
     for (HWND c : children) {
         InvalidateWindowTree(Find(c), erase);
     }
@@ -179,7 +179,7 @@ void InvalidateWindowTree(Window* w, bool erase) {
 // procedure runs.
 void PaintWhileBusy() {
     State& s = S();
-    if (s.loopDepth > 0 || s.waitDepth > 0 || !Desktop()) {
+    if (s.messages.loopDepth > 0 || s.maps.waitDepth > 0 || !Desktop()) {
         return;
     }
     static std::chrono::steady_clock::time_point last;
@@ -188,9 +188,9 @@ void PaintWhileBusy() {
         return;
     }
     last = now;
-    ++s.waitDepth;
+    ++s.maps.waitDepth;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    --s.waitDepth;
+    --s.maps.waitDepth;
 }
 
 void InstallSurfaceHooks() {
@@ -222,7 +222,7 @@ BOOL WINAPI InvalidateRect(HWND h, const RECT* rect, BOOL erase) {
         pu::State& s = pu::S();
         if (!h) {
             std::vector<HWND> all;
-            for (auto& [value, w] : s.windows) {
+            for (auto& [value, w] : s.table.windows) {
                 all.push_back(w->handle);
             }
             for (HWND each : all) {

@@ -57,6 +57,20 @@ WPARAM SizeKindOf(const Window& w) {
     }
 }
 
+namespace {
+
+// WM_MOVE carries the client area's origin: on the screen for a top-level
+// window, in the parent's client area for a child.
+void SendMove(HWND h) {
+    if (Window* w = Find(h)) {
+        QPoint origin = IsTopLevel(*w) ? ClientOriginOnScreen(*w)
+                                       : w->rect.topLeft() + ClientRectInWindow(*w).topLeft();
+        CallProc(w, WM_MOVE, 0, MAKELPARAM(origin.x(), origin.y()));
+    }
+}
+
+}  // namespace
+
 void SendSizeAndMove(HWND h) {
     Window* w = Find(h);
     if (!w) {
@@ -65,15 +79,11 @@ void SendSizeAndMove(HWND h) {
     QSize c = ClientSize(*w);
     LPARAM size = w->showState == ShowState::Minimized ? 0 : MAKELPARAM(c.width(), c.height());
     CallProc(w, WM_SIZE, SizeKindOf(*w), size);
-    if ((w = Find(h)) != nullptr) {
-        QPoint origin = IsTopLevel(*w) ? ClientOriginOnScreen(*w)
-                                       : w->rect.topLeft() + ClientRectInWindow(*w).topLeft();
-        CallProc(w, WM_MOVE, 0, MAKELPARAM(origin.x(), origin.y()));
-    }
+    SendMove(h);
 }
 
 void QueryMinMax(HWND h) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w || !IsTopLevel(*w)) {
         return;
     }
@@ -83,8 +93,8 @@ void QueryMinMax(HWND h) {
     info.ptMaxPosition = {0, 0};
     info.ptMinTrackSize = {GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
     info.ptMaxTrackSize = {kMaxCoordinate, kMaxCoordinate};
-    CallProc(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    if ((w = Find(h)) != nullptr && w->widget && (w->style & WS_THICKFRAME)) {
+    CallProc(w.get(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    if (w && w->widget && (w->style & WS_THICKFRAME)) {
         w->widget->setMinimumSize(
             ClampSize(info.ptMinTrackSize.x - w->frame.left() - w->frame.right()),
             ClampSize(info.ptMinTrackSize.y - w->frame.top() - w->frame.bottom()));
@@ -169,13 +179,7 @@ void ApplyGeometry(Window& w, const QRect& requested, bool sendSize) {
     if (client != oldClient || r.size() != old.size()) {
         SendSizeAndMove(h);
     } else if (r.topLeft() != old.topLeft()) {
-        Window* again = Find(h);
-        if (again) {
-            QPoint origin = IsTopLevel(*again)
-                                ? ClientOriginOnScreen(*again)
-                                : again->rect.topLeft() + ClientRectInWindow(*again).topLeft();
-            CallProc(again, WM_MOVE, 0, MAKELPARAM(origin.x(), origin.y()));
-        }
+        SendMove(h);
     }
 }
 
@@ -184,15 +188,15 @@ void ApplyGeometry(Window& w, const QRect& requested, bool sendSize) {
 // program may hold the thread for a long computation now. Bounded; no
 // window procedure runs.
 void SettleMove(HWND h, const QRect& before) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w || !w->widget || !Desktop()) {
         return;
     }
     State& s = S();
-    ++s.waitDepth;
+    ++s.maps.waitDepth;
     struct Leave {
         State& s;
-        ~Leave() { --s.waitDepth; }
+        ~Leave() { --s.maps.waitDepth; }
     } leave{s};
     // The window manager moves its frame in its own time: wait (bounded)
     // until the server has the window where it was asked to be. The
@@ -201,7 +205,6 @@ void SettleMove(HWND h, const QRect& before) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     do {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-        w = Find(h);
         if (!w || !w->widget || ServerPosition(*w->widget).value_or(want) == want) {
             break;
         }
@@ -209,9 +212,8 @@ void SettleMove(HWND h, const QRect& before) {
     // The server has the window there now: what it uncovered of our other
     // windows is drawn again from their surfaces at once (their exposures
     // would come in Qt's own time).
-    w = Find(h);
     QRegion uncovered = QRegion(before) - QRegion(w ? w->rect : QRect());
-    for (auto& [value, other] : s.windows) {
+    for (auto& [value, other] : s.table.windows) {
         if (other->handle == h || !IsTopLevel(*other) || !other->widget ||
             !other->widget->isVisible()) {
             continue;
@@ -256,7 +258,7 @@ BOOL WINAPI GetWindowRect(HWND h, LPRECT rect) {
 }
 
 BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) {
-    pu::Window* w = pu::Find(h);
+    pu::WindowRef w(h);
     if (!w) {
         return FALSE;
     }
@@ -271,7 +273,7 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
     if (r != w->rect) {
         pu::ApplyGeometry(*w, r, true);
     }
-    if ((w = pu::Find(h)) == nullptr) {
+    if (!w) {
         return TRUE;
     }
     if (!(flags & SWP_NOZORDER) && (after == HWND_TOP || after == HWND_TOPMOST) && w->widget) {
@@ -284,7 +286,7 @@ BOOL WINAPI SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT 
         w->widget->repaint();
         if (r.topLeft() != before.topLeft()) {
             platform::user::SettleMove(h, before);
-            if ((w = pu::Find(h)) == nullptr) {
+            if (!w) {
                 return TRUE;
             }
         }

@@ -64,8 +64,8 @@ void HandOut(QueuedMessage& e, MSG* out) {
         }
     }
     if (e.hasSizing) {
-        s.sizingRect = e.sizing;
-        e.msg.lParam = reinterpret_cast<LPARAM>(&s.sizingRect);
+        s.messages.sizingRect = e.sizing;
+        e.msg.lParam = reinterpret_cast<LPARAM>(&s.messages.sizingRect);
     }
     if (e.input) {
         UpdateKeyState(e);
@@ -73,7 +73,7 @@ void HandOut(QueuedMessage& e, MSG* out) {
         // no tap: Alt+click gestures do not open the menu bar.
         if ((e.msg.message >= WM_LBUTTONDOWN && e.msg.message <= WM_MBUTTONDBLCLK) ||
             (e.msg.message >= WM_NCLBUTTONDOWN && e.msg.message <= WM_NCMBUTTONDBLCLK)) {
-            s.altAlone = false;
+            s.input.altAlone = false;
         }
         if (e.hasKey) {
             // Keys typed during a computation go where the focus is now.
@@ -81,9 +81,9 @@ void HandOut(QueuedMessage& e, MSG* out) {
                 e.msg.hwnd = focus;
             }
             e.msg.hwnd = KeyTarget(e.msg.hwnd);
-            s.keyRecords[e.msg.time] = e.key;
-            while (s.keyRecords.size() > 256) {
-                s.keyRecords.erase(s.keyRecords.begin());
+            s.input.keyRecords[e.msg.time] = e.key;
+            while (s.input.keyRecords.size() > 256) {
+                s.input.keyRecords.erase(s.input.keyRecords.begin());
             }
         }
     }
@@ -92,7 +92,7 @@ void HandOut(QueuedMessage& e, MSG* out) {
 
 bool TakeQueued(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
     State& s = S();
-    for (auto it = s.queue.begin(); it != s.queue.end(); ++it) {
+    for (auto it = s.messages.queue.begin(); it != s.messages.queue.end(); ++it) {
         if (it->msg.hwnd && !Find(it->msg.hwnd)) {
             continue;
         }
@@ -101,7 +101,7 @@ bool TakeQueued(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
         }
         QueuedMessage e = *it;
         if (remove) {
-            s.queue.erase(it);
+            s.messages.queue.erase(it);
             HandOut(e, out);
         } else {
             *out = e.msg;
@@ -113,16 +113,16 @@ bool TakeQueued(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
 
 bool TakeQuit(MSG* out, HWND filter, UINT low, UINT high, bool remove) {
     State& s = S();
-    if (!s.quitPending || filter ||
+    if (!s.messages.quitPending || filter ||
         (!(low == 0 && high == 0) && (WM_QUIT < low || WM_QUIT > high))) {
         return false;
     }
     *out = MSG{};
     out->message = WM_QUIT;
-    out->wParam = static_cast<WPARAM>(s.quitCode);
+    out->wParam = static_cast<WPARAM>(s.messages.quitCode);
     out->time = NextMessageTime();
     if (remove) {
-        s.quitPending = false;
+        s.messages.quitPending = false;
     }
     return true;
 }
@@ -132,7 +132,7 @@ bool TakePaint(MSG* out, HWND filter, UINT low, UINT high) {
     if (!(low == 0 && high == 0) && (WM_PAINT < low || WM_PAINT > high)) {
         return false;
     }
-    for (auto& [value, w] : s.windows) {
+    for (auto& [value, w] : s.table.windows) {
         if (w->ncDestroyed || w->update.isEmpty() || !IsWindowVisible(w->handle)) {
             continue;
         }
@@ -171,13 +171,13 @@ bool NextMessage(MSG* out, HWND filter, UINT low, UINT high, bool remove, bool p
 
 void Drain() {
     State& s = S();
-    s.drainScheduled = false;
-    if (s.foreignModalDepth == 0) {
+    s.messages.drainScheduled = false;
+    if (s.messages.foreignModalDepth == 0) {
         return;
     }
-    if (s.waitDepth > 0) {
+    if (s.maps.waitDepth > 0) {
         // Not from inside the layer's own pumping: try again shortly.
-        s.drainScheduled = true;
+        s.messages.drainScheduled = true;
         QTimer::singleShot(10, qApp, [] { Drain(); });
         return;
     }
@@ -190,7 +190,7 @@ void Drain() {
         }
         TranslateMessage(&m);
         DispatchMessageA(&m);
-        if (s.foreignModalDepth == 0) {
+        if (s.messages.foreignModalDepth == 0) {
             return;
         }
     }
@@ -208,8 +208,8 @@ DWORD NextMessageTime() {
                   .count();
     DWORD now = static_cast<DWORD>(ms);
     State& s = S();
-    s.lastTime = now > s.lastTime ? now : s.lastTime + 1;
-    return s.lastTime;
+    s.messages.lastTime = now > s.messages.lastTime ? now : s.messages.lastTime + 1;
+    return s.messages.lastTime;
 }
 
 void Enqueue(QueuedMessage entry, bool front) {
@@ -220,13 +220,13 @@ void Enqueue(QueuedMessage entry, bool front) {
     // Asking X for the pointer costs a round trip: mouse input brings its
     // position, everything else takes the last one known.
     if (entry.hasPosition) {
-        s.lastPointer = entry.position;
+        s.messages.lastPointer = entry.position;
     }
-    entry.msg.pt = POINT{s.lastPointer.x(), s.lastPointer.y()};
+    entry.msg.pt = POINT{s.messages.lastPointer.x(), s.messages.lastPointer.y()};
     if (front) {
-        s.queue.push_front(std::move(entry));
+        s.messages.queue.push_front(std::move(entry));
     } else {
-        s.queue.push_back(std::move(entry));
+        s.messages.queue.push_back(std::move(entry));
     }
     ScheduleForeignDrain();
 }
@@ -239,33 +239,33 @@ void PostInput(QueuedMessage entry) {
 
 void ScheduleForeignDrain() {
     State& s = S();
-    if (s.foreignModalDepth > 0 && !s.drainScheduled) {
-        s.drainScheduled = true;
+    if (s.messages.foreignModalDepth > 0 && !s.messages.drainScheduled) {
+        s.messages.drainScheduled = true;
         QTimer::singleShot(0, qApp, [] { Drain(); });
     }
 }
 
 void ExtendSizeBurst(Window& w) {
     State& s = S();
-    if (!s.burstTimer) {
-        s.burstTimer = std::make_unique<QTimer>();
-        s.burstTimer->setSingleShot(true);
-        QObject::connect(s.burstTimer.get(), &QTimer::timeout, [] { EndSizeBurst(); });
+    if (!s.messages.burstTimer) {
+        s.messages.burstTimer = std::make_unique<QTimer>();
+        s.messages.burstTimer->setSingleShot(true);
+        QObject::connect(s.messages.burstTimer.get(), &QTimer::timeout, [] { EndSizeBurst(); });
     }
-    if (s.burstWindow && s.burstWindow != w.handle) {
+    if (s.messages.burstWindow && s.messages.burstWindow != w.handle) {
         EndSizeBurst();
     }
-    s.burstWindow = w.handle;
-    s.burstTimer->start(kBurstQuietMs);
+    s.messages.burstWindow = w.handle;
+    s.messages.burstTimer->start(kBurstQuietMs);
 }
 
 void EndSizeBurst() {
     State& s = S();
-    if (s.burstTimer) {
-        s.burstTimer->stop();
+    if (s.messages.burstTimer) {
+        s.messages.burstTimer->stop();
     }
-    Window* w = Find(s.burstWindow);
-    s.burstWindow = nullptr;
+    Window* w = Find(s.messages.burstWindow);
+    s.messages.burstWindow = nullptr;
     if (w && w->inSizeBurst) {
         w->inSizeBurst = false;
         QueuedMessage e;
@@ -309,8 +309,8 @@ BOOL WINAPI PostMessageA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void WINAPI PostQuitMessage(int code) {
     pu::State& s = pu::S();
-    s.quitPending = true;
-    s.quitCode = code;
+    s.messages.quitPending = true;
+    s.messages.quitCode = code;
 }
 
 BOOL WINAPI GetMessageA(LPMSG msg, HWND filter, UINT low, UINT high) {
@@ -319,18 +319,18 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND filter, UINT low, UINT high) {
     if (!msg || (filter && !pu::Find(filter))) {
         return -1;
     }
-    ++s.loopDepth;
+    ++s.messages.loopDepth;
     for (;;) {
         if (pu::NextMessage(msg, filter, low, high, true, true)) {
             break;
         }
         if (filter && !pu::Find(filter)) {
-            --s.loopDepth;
+            --s.messages.loopDepth;
             return -1;
         }
         pu::Pump(true);
     }
-    --s.loopDepth;
+    --s.messages.loopDepth;
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
@@ -340,16 +340,16 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND filter, UINT low, UINT high, UINT flags
     if (!msg) {
         return FALSE;
     }
-    ++s.loopDepth;
+    ++s.messages.loopDepth;
     BOOL found =
         pu::NextMessage(msg, filter, low, high, (flags & PM_REMOVE) != 0, true) ? TRUE : FALSE;
-    --s.loopDepth;
+    --s.messages.loopDepth;
     return found;
 }
 
 BOOL WINAPI WaitMessage(void) {
     pu::State& s = pu::S();
-    if (s.queue.empty() && !s.quitPending) {
+    if (s.messages.queue.empty() && !s.messages.quitPending) {
         pu::Pump(true);
     }
     return TRUE;
@@ -364,8 +364,8 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
         return (m == WM_KEYUP || m == WM_SYSKEYUP) ? TRUE : FALSE;
     }
     pu::State& s = pu::S();
-    auto it = s.keyRecords.find(msg->time);
-    if (it == s.keyRecords.end() || it->second.text.isEmpty()) {
+    auto it = s.input.keyRecords.find(msg->time);
+    if (it == s.input.keyRecords.end() || it->second.text.isEmpty()) {
         return TRUE;
     }
     // The characters go to the front: they come before keys typed later.
@@ -390,17 +390,17 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
     if (!w) {
         return 0;
     }
-    auto it = s.keyRecords.find(msg->time);
+    auto it = s.input.keyRecords.find(msg->time);
     bool keyMessage = msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST;
-    pu::KeyRecord saved = s.dispatchKey;
-    bool savedHas = s.hasDispatchKey;
-    s.hasDispatchKey = keyMessage && it != s.keyRecords.end();
-    if (s.hasDispatchKey) {
-        s.dispatchKey = it->second;
+    pu::KeyRecord saved = s.input.dispatchKey;
+    bool savedHas = s.input.hasDispatchKey;
+    s.input.hasDispatchKey = keyMessage && it != s.input.keyRecords.end();
+    if (s.input.hasDispatchKey) {
+        s.input.dispatchKey = it->second;
     }
     LRESULT result = pu::CallProc(w, msg->message, msg->wParam, msg->lParam);
-    s.dispatchKey = saved;
-    s.hasDispatchKey = savedHas;
+    s.input.dispatchKey = saved;
+    s.input.hasDispatchKey = savedHas;
     return result;
 }
 
@@ -408,7 +408,7 @@ namespace platform {
 
 void BeginForeignModal(HWND owner) {
     user::State& s = user::S();
-    ++s.foreignModalDepth;
+    ++s.messages.foreignModalDepth;
     ReleaseCapture();
     user::Window* top = user::TopLevelOf(user::Find(owner));
     if (top && ++top->foreignModalDepth == 1) {
@@ -424,8 +424,8 @@ void BeginForeignModal(HWND owner) {
 
 void EndForeignModal(HWND owner) {
     user::State& s = user::S();
-    if (s.foreignModalDepth > 0) {
-        --s.foreignModalDepth;
+    if (s.messages.foreignModalDepth > 0) {
+        --s.messages.foreignModalDepth;
     }
     user::Window* top = user::TopLevelOf(user::Find(owner));
     if (top && top->foreignModalDepth > 0 && --top->foreignModalDepth == 0 &&

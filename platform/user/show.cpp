@@ -39,7 +39,7 @@ void Reframe(Window& w, const QMargins& frame) {
 }
 
 void WaitUntilShown(HWND h) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w || !w->widget) {
         return;
     }
@@ -47,16 +47,15 @@ void WaitUntilShown(HWND h) {
     // what Qt reports meanwhile is only queued. Bounded by about 2 s.
     w->waitingForShow = true;
     State& s = S();
-    ++s.waitDepth;
+    ++s.maps.waitDepth;
     struct Leave {
         State& s;
-        ~Leave() { --s.waitDepth; }
+        ~Leave() { --s.maps.waitDepth; }
     } leave{s};
     QTimer tick;
     tick.start(10);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
     while (std::chrono::steady_clock::now() < deadline) {
-        w = Find(h);
         if (!w || !w->widget) {
             return;
         }
@@ -68,7 +67,7 @@ void WaitUntilShown(HWND h) {
                                         QEventLoop::WaitForMoreEvents);
     }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if ((w = Find(h)) == nullptr) {
+    if (!w) {
         return;
     }
     w->waitingForShow = false;
@@ -78,7 +77,7 @@ void WaitUntilShown(HWND h) {
         // area changes; later (a maximised window may lose its borders) the
         // client area stays and the outer rectangle follows.
         std::optional<QMargins> m = MappedFrame(*w);
-        if ((w = Find(h)) == nullptr) {
+        if (!w) {
             return;
         }
         bool first = !w->mappedOnce;
@@ -112,7 +111,7 @@ void WaitUntilShown(HWND h) {
 // would stay down, and openbox would iconify its owner again with it. So
 // each comes back in its own state less the minimised one.
 void ShowOwnedWithOwner(HWND owner, bool show) {
-    for (auto& [value, w] : S().windows) {
+    for (auto& [value, w] : S().table.windows) {
         if (w->owner != owner || !w->widget) {
             continue;
         }
@@ -130,13 +129,13 @@ void ShowOwnedWithOwner(HWND owner, bool show) {
 }
 
 BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return wasVisible;
     }
     if (w->mapPending) {
         w->mapPending = false;
-        --S().pendingMaps;
+        --S().maps.pendingMaps;
         newlyShown = true;
     }
     ShowState previous = w->showState;
@@ -175,16 +174,16 @@ BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown) {
     if (previous == ShowState::Minimized) {
         ShowOwnedWithOwner(h, true);
     }
-    if (newlyShown && (w = Find(h)) != nullptr) {
-        InvalidateWindowTree(w, true);
+    if (newlyShown && w) {
+        InvalidateWindowTree(w.get(), true);
     }
-    if ((w = Find(h)) != nullptr && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE) {
-        ActivateWindow(w);
+    if (w && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE) {
+        ActivateWindow(w.get());
     }
     if (newlyShown || previous != ShowState::Normal || cmd == SW_MAXIMIZE) {
         WaitUntilShown(h);
     }
-    if ((w = Find(h)) != nullptr && w->showState != previous && w->widget) {
+    if (w && w->showState != previous && w->widget) {
         ApplyGeometry(*w, WindowGeometryOf(*w->widget), false);
         SendSizeAndMove(h);
     }
@@ -193,11 +192,11 @@ BOOL MapTopLevel(HWND h, int cmd, BOOL wasVisible, bool newlyShown) {
 
 void FlushPendingMaps() {
     State& s = S();
-    if (s.pendingMaps <= 0 || s.deferMap || s.waitDepth > 0) {
+    if (s.maps.pendingMaps <= 0 || s.maps.deferMap || s.maps.waitDepth > 0) {
         return;
     }
     std::vector<HWND> pending;
-    for (auto& [value, w] : s.windows) {
+    for (auto& [value, w] : s.table.windows) {
         if (w->mapPending) {
             pending.push_back(w->handle);
         }
@@ -228,7 +227,7 @@ BOOL WINAPI IsWindowVisible(HWND h) {
 }
 
 BOOL WINAPI ShowWindow(HWND h, int cmd) {
-    pu::Window* w = pu::Find(h);
+    pu::WindowRef w(h);
     if (!w) {
         return FALSE;
     }
@@ -238,25 +237,25 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
         if (!wasVisible) {
             return FALSE;
         }
-        pu::CallProc(w, WM_SHOWWINDOW, FALSE, 0);
-        if ((w = pu::Find(h)) == nullptr) {
+        pu::CallProc(w.get(), WM_SHOWWINDOW, FALSE, 0);
+        if (!w) {
             return TRUE;
         }
         w->style &= ~WS_VISIBLE;
         w->hiddenWithOwner = false;
         if (w->mapPending) {
             w->mapPending = false;
-            --pu::S().pendingMaps;
+            --pu::S().maps.pendingMaps;
         }
         if (w->widget) {
             w->widget->hide();
         }
         pu::State& s = pu::S();
-        if (s.capture && pu::IsDescendant(h, s.capture)) {
+        if (s.input.capture && pu::IsDescendant(h, s.input.capture)) {
             ReleaseCapture();
         }
-        if (top && s.active == h) {
-            s.active = nullptr;
+        if (top && s.input.active == h) {
+            s.input.active = nullptr;
             if (pu::Window* o = pu::Find(w->owner)) {
                 pu::ActivateWindow(o);
             }
@@ -265,8 +264,8 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
     }
     bool newlyShown = !wasVisible;
     if (newlyShown) {
-        pu::CallProc(w, WM_SHOWWINDOW, TRUE, 0);
-        if ((w = pu::Find(h)) == nullptr) {
+        pu::CallProc(w.get(), WM_SHOWWINDOW, TRUE, 0);
+        if (!w) {
             return FALSE;
         }
         w->style |= WS_VISIBLE;
@@ -276,15 +275,15 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
             w->widget->show();
         }
         if (newlyShown) {
-            pu::InvalidateWindowTree(w, true);
+            pu::InvalidateWindowTree(w.get(), true);
         }
         return wasVisible;
     }
-    if (newlyShown && pu::S().deferMap) {
+    if (newlyShown && pu::S().maps.deferMap) {
         // Mapped where the program puts it next, not at its template position.
         w->mapPending = true;
-        ++pu::S().pendingMaps;
-        pu::InvalidateWindowTree(w, true);
+        ++pu::S().maps.pendingMaps;
+        pu::InvalidateWindowTree(w.get(), true);
         return wasVisible;
     }
     return pu::MapTopLevel(h, cmd, wasVisible, newlyShown);

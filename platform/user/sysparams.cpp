@@ -19,7 +19,7 @@ void NotifyDisplayChange() {
     QScreen* screen = QGuiApplication::primaryScreen();
     WPARAM depth = screen ? static_cast<WPARAM>(screen->depth()) : 32;
     QRect g = screen ? screen->geometry() : QRect();
-    for (auto& [value, window] : S().windows) {
+    for (auto& [value, window] : S().table.windows) {
         if (!(window->style & WS_CHILD)) {
             QueuedMessage entry;
             entry.msg.hwnd = window->handle;

@@ -30,16 +30,16 @@ void DeleteWidget(QWidget* widget) {
 }
 
 void SendDestroy(HWND h) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return;
     }
     w->destroying = true;
-    if (S().capture == h) {
+    if (S().input.capture == h) {
         ReleaseCapture();
     }
-    CallProc(w, WM_DESTROY, 0, 0);
-    if ((w = Find(h)) == nullptr) {
+    CallProc(w.get(), WM_DESTROY, 0, 0);
+    if (!w) {
         return;
     }
     std::vector<HWND> children = w->children;
@@ -50,7 +50,7 @@ void SendDestroy(HWND h) {
 
 void RemoveFromModel(HWND h) {
     State& s = S();
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return;
     }
@@ -58,32 +58,34 @@ void RemoveFromModel(HWND h) {
     for (HWND c : children) {
         RemoveFromModel(c);
     }
-    if ((w = Find(h)) == nullptr) {
+    if (!w) {
         return;
     }
-    CallProc(w, WM_NCDESTROY, 0, 0);
-    if ((w = Find(h)) == nullptr) {
+    CallProc(w.get(), WM_NCDESTROY, 0, 0);
+    // Found no more from here on: the rest works on the window itself.
+    Window* gone = w.get();
+    if (!gone) {
         return;
     }
-    w->ncDestroyed = true;
-    if (Window* parent = Find(w->parent)) {
+    gone->ncDestroyed = true;
+    if (Window* parent = Find(gone->parent)) {
         auto& list = parent->children;
         list.erase(std::remove(list.begin(), list.end(), h), list.end());
     }
-    if (w->windowClass) {
-        --w->windowClass->windowCount;
+    if (gone->windowClass) {
+        --gone->windowClass->windowCount;
     }
-    if (w->menu && IsTopLevel(*w)) {
-        DestroyMenu(w->menu);
+    if (gone->menu && IsTopLevel(*gone)) {
+        DestroyMenu(gone->menu);
     }
-    if (s.capture == h) {
-        s.capture = nullptr;
+    if (s.input.capture == h) {
+        s.input.capture = nullptr;
     }
-    if (s.burstWindow == h) {
-        s.burstWindow = nullptr;
+    if (s.messages.burstWindow == h) {
+        s.messages.burstWindow = nullptr;
     }
-    std::erase_if(s.queue, [h](const QueuedMessage& m) { return m.msg.hwnd == h; });
-    s.windows.erase(reinterpret_cast<std::uintptr_t>(h));
+    std::erase_if(s.messages.queue, [h](const QueuedMessage& m) { return m.msg.hwnd == h; });
+    s.table.windows.erase(reinterpret_cast<std::uintptr_t>(h));
 }
 
 }  // namespace
@@ -97,8 +99,8 @@ Window* Find(HWND handle) {
         return nullptr;
     }
     State& s = S();
-    auto it = s.windows.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (it == s.windows.end() || it->second->ncDestroyed) {
+    auto it = s.table.windows.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (it == s.table.windows.end() || it->second->ncDestroyed) {
         return nullptr;
     }
     return it->second.get();
@@ -162,8 +164,8 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
 
     auto owned = std::make_unique<Window>();
     Window& w = *owned;
-    w.handle = Handle(s.nextHandle);
-    s.nextHandle += 4;
+    w.handle = Handle(s.table.nextHandle);
+    s.table.nextHandle += 4;
     w.windowClass = cls;
     w.proc = cls->proc;
     w.style = style & ~WS_VISIBLE;
@@ -176,7 +178,11 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
     if (!(style & WS_CHILD)) {
         w.frame = ExpectedFrame(style, exStyle, owner != nullptr, &w.frameKnown);
     }
-    w.isDialog = cls->kind == ClassKind::Dialog;
+    if (cls->kind == ClassKind::Dialog) {
+        w.kindState.emplace<DialogState>();
+    } else if (cls->kind == ClassKind::Progress) {
+        w.kindState.emplace<ProgressState>();
+    }
     if (style & WS_CHILD) {
         w.id = reinterpret_cast<LONG_PTR>(menu);
     } else if (menu) {
@@ -187,7 +193,7 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
         w.menu = LoadMenuA(cls->instance, cls->menuName.c_str());
     }
     HWND h = w.handle;
-    s.windows.emplace(reinterpret_cast<std::uintptr_t>(h), std::move(owned));
+    s.table.windows.emplace(reinterpret_cast<std::uintptr_t>(h), std::move(owned));
     ++cls->windowCount;
     if (parent) {
         parent->children.push_back(h);
@@ -266,7 +272,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR name, DWORD 
 
 BOOL WINAPI DestroyWindow(HWND h) {
     pu::State& s = pu::S();
-    pu::Window* w = pu::Find(h);
+    pu::WindowRef w(h);
     if (!w || w->destroying) {
         return FALSE;
     }
@@ -275,7 +281,7 @@ BOOL WINAPI DestroyWindow(HWND h) {
     }
     // Owned windows go first, as Windows destroys them.
     std::vector<HWND> owned;
-    for (auto& [value, other] : s.windows) {
+    for (auto& [value, other] : s.table.windows) {
         if (other->owner == h && !other->destroying && !other->ncDestroyed) {
             owned.push_back(other->handle);
         }
@@ -283,10 +289,10 @@ BOOL WINAPI DestroyWindow(HWND h) {
     for (HWND o : owned) {
         DestroyWindow(o);
     }
-    if ((w = pu::Find(h)) == nullptr) {
+    if (!w) {
         return TRUE;
     }
-    bool wasActive = s.active == h;
+    bool wasActive = s.input.active == h;
     HWND owner = w->owner;
     QPointer<QWidget> widget = w->widget;
     pu::SendDestroy(h);
@@ -294,8 +300,8 @@ BOOL WINAPI DestroyWindow(HWND h) {
     if (widget) {
         pu::DeleteWidget(widget.data());
     }
-    if (wasActive || !pu::Find(s.active)) {
-        s.active = nullptr;
+    if (wasActive || !pu::Find(s.input.active)) {
+        s.input.active = nullptr;
         if (pu::Window* o = pu::Find(owner)) {
             pu::ActivateWindow(o);
         }
@@ -313,7 +319,7 @@ BOOL WINAPI IsWindowEnabled(HWND h) {
 }
 
 BOOL WINAPI EnableWindow(HWND h, BOOL enable) {
-    pu::Window* w = pu::Find(h);
+    pu::WindowRef w(h);
     if (!w) {
         return FALSE;
     }
@@ -325,11 +331,11 @@ BOOL WINAPI EnableWindow(HWND h, BOOL enable) {
         w->style &= ~WS_DISABLED;
     } else {
         w->style |= WS_DISABLED;
-        if (pu::S().capture && pu::IsDescendant(h, pu::S().capture)) {
+        if (pu::S().input.capture && pu::IsDescendant(h, pu::S().input.capture)) {
             ReleaseCapture();
         }
     }
-    if ((w = pu::Find(h)) != nullptr && w->widget) {
+    if (w && w->widget) {
         w->widget->setEnabled(enable != FALSE);
     }
     pu::CallProc(pu::Find(h), WM_ENABLE, enable ? TRUE : FALSE, 0);

@@ -98,7 +98,7 @@ public:
         if (notify->atom != Atom(c, "_NET_FRAME_EXTENTS")) {
             return false;
         }
-        for (auto& [value, w] : S().windows) {
+        for (auto& [value, w] : S().table.windows) {
             if (!w->mappedOnce || !w->widget || (w->style & WS_CHILD) ||
                 NativeOf(*w->widget) != notify->window) {
                 continue;

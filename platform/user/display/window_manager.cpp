@@ -39,8 +39,9 @@ Window* ModelOf(QObject* object) {
 // box of ours it owns, else a visible box of Qt's (a file or colour box)
 // whose transient parent it is.
 QWidget* BoxOver(const Window& disabled) {
-    for (auto& [value, w] : S().windows) {
-        if (w->modalOwner == disabled.handle && w->widget && w->widget->isVisible()) {
+    for (auto& [value, w] : S().table.windows) {
+        const DialogState* d = w->Dialog();
+        if (d && d->modalOwner == disabled.handle && w->widget && w->widget->isVisible()) {
             return w->widget;
         }
     }
@@ -65,7 +66,7 @@ void MarkBox(QObject* object) {
         return;
     }
     Window* owner = nullptr;
-    for (auto& [value, w] : S().windows) {
+    for (auto& [value, w] : S().table.windows) {
         if (w->widget && w->widget->windowHandle() == box->windowHandle()->transientParent()) {
             owner = w.get();
         }
@@ -231,8 +232,9 @@ HWND KeyTarget(HWND h, int depth) {
     if (!top || !(top->style & WS_DISABLED) || depth > 8) {
         return h;
     }
-    for (auto& [value, w] : S().windows) {
-        if (w->modalOwner == top->handle && w->widget && w->widget->isVisible()) {
+    for (auto& [value, w] : S().table.windows) {
+        const DialogState* d = w->Dialog();
+        if (d && d->modalOwner == top->handle && w->widget && w->widget->isVisible()) {
             HWND focus = HandleOfWidget(w->widget->focusWidget());
             return KeyTarget(focus && IsDescendant(w->handle, focus) ? focus : w->handle,
                              depth + 1);

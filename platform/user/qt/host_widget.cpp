@@ -58,7 +58,7 @@ ShowState StateOf(Qt::WindowStates states) {
 }
 
 bool SizePending(HWND h) {
-    for (const QueuedMessage& e : S().queue) {
+    for (const QueuedMessage& e : S().messages.queue) {
         if (e.msg.hwnd == h && e.msg.message == WM_SIZE && e.applyGeometry) {
             return true;
         }
@@ -127,12 +127,12 @@ protected:
         if (menuBar) {
             menuBar->setGeometry(0, 0, width(), menuBar->sizeHint().height());
         }
-        Window* w = Find(handle_);
+        WindowRef w(handle_);
         if (!w || (w->style & WS_CHILD) || !e->spontaneous() || w->waitingForShow) {
             return;
         }
         SyncState();
-        if ((w = Find(handle_)) == nullptr || WindowGeometryOf(*this).size() == w->rect.size()) {
+        if (!w || WindowGeometryOf(*this).size() == w->rect.size()) {
             return;
         }
         if (w->stateSizePending) {
@@ -180,7 +180,7 @@ protected:
         if (e->type() == QEvent::WindowStateChange) {
             SyncState();
         } else if (e->type() == QEvent::ActivationChange && isActiveWindow()) {
-            S().active = handle_;
+            S().input.active = handle_;
         }
     }
 
@@ -260,8 +260,8 @@ private:
         if (!w) {
             return;
         }
-        bool captured = Find(s.capture) != nullptr;
-        HWND target = captured ? s.capture : handle_;
+        bool captured = Find(s.input.capture) != nullptr;
+        HWND target = captured ? s.input.capture : handle_;
         Window* t = Find(target);
         if (!t || !t->widget) {
             return;

@@ -202,7 +202,7 @@ void RebuildMenuBar(Window& w) {
 }
 
 void RefreshMenuBar(HMENU) {
-    for (auto& [value, w] : S().windows) {
+    for (auto& [value, w] : S().table.windows) {
         if (w->menu && w->widget && !(w->style & WS_CHILD)) {
             RefreshActions(w->widget.data());
         }
