@@ -42,17 +42,8 @@ LRESULT TextMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
             SetControlText(w, text ? text : "");
             return TRUE;
         }
-        case WM_GETTEXT: {
-            auto* buffer = reinterpret_cast<LPSTR>(lParam);
-            if (!buffer || wParam == 0) {
-                return 0;
-            }
-            std::string text = ControlText(w);
-            std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
-            std::memcpy(buffer, text.data(), n);
-            buffer[n] = '\0';
-            return static_cast<LRESULT>(n);
-        }
+        case WM_GETTEXT:
+            return CopyTextOut(ControlText(w), wParam, lParam);
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(ControlText(w).size());
         default:

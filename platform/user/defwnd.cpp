@@ -104,16 +104,8 @@ LRESULT WINAPI DefWindowProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam
             }
             return TRUE;
         }
-        case WM_GETTEXT: {
-            auto* buffer = reinterpret_cast<LPSTR>(lParam);
-            if (!buffer || wParam == 0) {
-                return 0;
-            }
-            std::size_t n = std::min(w->text.size(), static_cast<std::size_t>(wParam) - 1);
-            std::memcpy(buffer, w->text.data(), n);
-            buffer[n] = '\0';
-            return static_cast<LRESULT>(n);
-        }
+        case WM_GETTEXT:
+            return pu::CopyTextOut(w->text, wParam, lParam);
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(w->text.size());
         default:

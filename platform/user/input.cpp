@@ -384,6 +384,11 @@ void InstallInputFilter() {
     }
 }
 
+HCURSOR SystemCursor(ULONG_PTR id) {
+    // A handle that names the system cursor; nothing is loaded.
+    return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0x7F000000u + id));
+}
+
 void ReplayKey(Window& w, const KeyRecord& key, bool press) {
     if (!w.widget) {
         return;
@@ -415,8 +420,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
     if (id < 32512 || id > 32515) {
         return nullptr;
     }
-    // A stand-in handle that names the system cursor.
-    return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0x7F000000u + id));
+    return platform::user::SystemCursor(id);
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {

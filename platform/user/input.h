@@ -12,6 +12,9 @@ KeyRecord KeyOf(WPARAM vk);
 // The key and button state as of a queued input message handed out.
 void UpdateKeyState(const QueuedMessage& entry);
 void InstallInputFilter();
+// The stand-in handle LoadCursorA gives system cursor `id` (IDC_ARROW ..
+// IDC_WAIT's 32512 .. 32515).
+HCURSOR SystemCursor(ULONG_PTR id);
 // Hands a key to the window's widget, past the filter.
 void ReplayKey(Window& window, const KeyRecord& key, bool press);
 

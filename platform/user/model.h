@@ -217,6 +217,17 @@ struct State {
 // The one state; creates the QApplication on first use when main did not.
 State& S();
 
+// Held while the layer pumps Qt's events for the display (the wait for an
+// exposure or a move, the repaint while the program is busy): no window
+// procedure may run meanwhile, and no deferred map is made.
+class DisplayWait {
+public:
+    DisplayWait() { ++S().maps.waitDepth; }
+    ~DisplayWait() { --S().maps.waitDepth; }
+    DisplayWait(const DisplayWait&) = delete;
+    DisplayWait& operator=(const DisplayWait&) = delete;
+};
+
 // The window of a handle, or null once it is destroyed (WM_NCDESTROY seen).
 Window* Find(HWND handle);
 HWND Handle(std::uintptr_t value);

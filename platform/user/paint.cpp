@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/gdi/raster.h"
 #include "platform/internal/surface.h"
 #include "platform/user/display/display.h"
 #include "platform/user/nonclient.h"
@@ -34,8 +35,7 @@ void FillSurface(Window& w, const QRect& r, COLORREF colour) {
     if (clip.isEmpty() || w.surface.isNull()) {
         return;
     }
-    std::uint32_t pixel = (static_cast<std::uint32_t>(GetRValue(colour)) << 16) |
-                          (static_cast<std::uint32_t>(GetGValue(colour)) << 8) | GetBValue(colour);
+    const std::uint32_t pixel = raster::PixelOfColor(colour);
     for (int y = clip.top(); y <= clip.bottom(); ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(w.surface.scanLine(y));
         std::fill(row + clip.left(), row + clip.right() + 1, pixel);
@@ -117,7 +117,7 @@ void ResizeSurface(Window& w) {
         return;
     }
     COLORREF bg = BackgroundColour(w);
-    fresh.fill(static_cast<uint>((GetRValue(bg) << 16) | (GetGValue(bg) << 8) | GetBValue(bg)));
+    fresh.fill(static_cast<uint>(raster::PixelOfColor(bg)));
     if (!w.surface.isNull()) {
         int rows = std::min(size.height(), w.surface.height());
         int bytes = std::min(size.width(), w.surface.width()) * 4;
@@ -188,9 +188,8 @@ void PaintWhileBusy() {
         return;
     }
     last = now;
-    ++s.maps.waitDepth;
+    DisplayWait wait;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    --s.maps.waitDepth;
 }
 
 void InstallSurfaceHooks() {

@@ -192,12 +192,7 @@ void SettleMove(HWND h, const QRect& before) {
     if (!w || !w->widget || !Desktop()) {
         return;
     }
-    State& s = S();
-    ++s.maps.waitDepth;
-    struct Leave {
-        State& s;
-        ~Leave() { --s.maps.waitDepth; }
-    } leave{s};
+    DisplayWait wait;
     // The window manager moves its frame in its own time: wait (bounded)
     // until the server has the window where it was asked to be. The
     // exposures of what it uncovered come before that answer.
@@ -213,7 +208,7 @@ void SettleMove(HWND h, const QRect& before) {
     // windows is drawn again from their surfaces at once (their exposures
     // would come in Qt's own time).
     QRegion uncovered = QRegion(before) - QRegion(w ? w->rect : QRect());
-    for (auto& [value, other] : s.table.windows) {
+    for (auto& [value, other] : S().table.windows) {
         if (other->handle == h || !IsTopLevel(*other) || !other->widget ||
             !other->widget->isVisible()) {
             continue;

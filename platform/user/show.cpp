@@ -46,12 +46,7 @@ void WaitUntilShown(HWND h) {
     // Pumps without user input and without calling any window procedure:
     // what Qt reports meanwhile is only queued. Bounded by about 2 s.
     w->waitingForShow = true;
-    State& s = S();
-    ++s.maps.waitDepth;
-    struct Leave {
-        State& s;
-        ~Leave() { --s.maps.waitDepth; }
-    } leave{s};
+    DisplayWait wait;
     QTimer tick;
     tick.start(10);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);

@@ -240,6 +240,17 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
     return Find(h) ? h : nullptr;
 }
 
+LRESULT CopyTextOut(const std::string& text, WPARAM size, LPARAM buffer) {
+    auto* out = reinterpret_cast<LPSTR>(buffer);
+    if (!out || size == 0) {
+        return 0;
+    }
+    std::size_t n = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+    return static_cast<LRESULT>(n);
+}
+
 std::string AnsiFromQString(const QString& text) {
     QByteArray bytes = text.toLatin1();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));

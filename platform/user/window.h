@@ -15,6 +15,10 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
                           int cx, int cy, HWND parent, HMENU menu, HINSTANCE instance,
                           LPVOID param);
 
+// WM_GETTEXT's answer: `text` copied into the caller's buffer (lParam) of
+// `size` bytes (wParam), cut to fit and terminated; the bytes copied.
+LRESULT CopyTextOut(const std::string& text, WPARAM size, LPARAM buffer);
+
 // Window text is Latin-1 on the program's side.
 std::string AnsiFromQString(const QString& text);
 QString QStringFromAnsi(const std::string& text);

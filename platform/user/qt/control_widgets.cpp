@@ -232,8 +232,7 @@ QWidget* CreateWidgetFor(Window& w, QWidget* qtParent) {
         widget->setFocusPolicy(Qt::NoFocus);
     }
     if (w.windowClass->kind == ClassKind::Custom) {
-        auto cursor = reinterpret_cast<ULONG_PTR>(w.windowClass->cursor);
-        if (cursor == 0x7F000000u + 32515) {
+        if (w.windowClass->cursor == SystemCursor(reinterpret_cast<ULONG_PTR>(IDC_CROSS))) {
             widget->setCursor(Qt::CrossCursor);
         }
     }
