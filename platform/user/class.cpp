@@ -87,6 +87,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE) {
     if (!c || c->kind != pu::ClassKind::Custom || c->windowCount > 0) {
         return FALSE;
     }
-    std::erase_if(s.table.classes, [c](const std::unique_ptr<pu::WindowClass>& p) { return p.get() == c; });
+    std::erase_if(s.table.classes,
+                  [c](const std::unique_ptr<pu::WindowClass>& p) { return p.get() == c; });
     return TRUE;
 }

@@ -55,7 +55,6 @@ bool IsTextMessage(UINT m) {
     return m == WM_SETTEXT || m == WM_GETTEXT || m == WM_GETTEXTLENGTH;
 }
 
-
 void DrawOwnerItem(HWND h) {
     WindowRef w(h);
     if (!w) {

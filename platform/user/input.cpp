@@ -19,9 +19,9 @@
 
 #include "platform/user/display/display.h"
 #include "platform/user/input.h"
-#include "platform/user/queue.h"
 #include "platform/user/qt/widget_kit.h"
 #include "platform/user/qt/widgets.h"
+#include "platform/user/queue.h"
 #include "platform/user/window.h"
 
 namespace platform::user {

@@ -62,7 +62,7 @@ struct KeyRecord {
 struct DialogState {
     bool ended = false;
     INT_PTR result = 0;
-    int defaultId = -1;  // set by DM_SETDEFID
+    int defaultId = -1;         // set by DM_SETDEFID
     HWND modalOwner = nullptr;  // disabled by DialogBoxParamA, enabled by EndDialog
     int baseX = 0;              // dialog base units, pixels
     int baseY = 0;
@@ -89,14 +89,14 @@ struct Window {
     LONG_PTR userData = 0;
     std::vector<unsigned char> extra;  // cbWndExtra bytes (the dialog slots)
     std::string text;
-    QRect rect;                  // window rectangle: screen for top-level, parent client for child
+    QRect rect;  // window rectangle: screen for top-level, parent client for child
     // The window manager's frame around a top-level's widget (zero without
     // one, or undecorated): `rect` is the outer edge, the widget's geometry
     // is `rect` less these.
     QMargins frame;
-    bool frameKnown = true;   // false: the window manager did not tell it yet
-    bool mapPending = false;  // visible since its creation; shown at the next call that needs it
-    bool mappedOnce = false;  // the frame was checked at a first map
+    bool frameKnown = true;      // false: the window manager did not tell it yet
+    bool mapPending = false;     // visible since its creation; shown at the next call that needs it
+    bool mappedOnce = false;     // the frame was checked at a first map
     std::vector<HWND> children;  // in Z order, first on top: creation order
     bool destroying = false;
     bool ncDestroyed = false;
@@ -157,7 +157,7 @@ struct QueuedMessage {
     bool applyGeometry = false;      // a size change reported by Qt, applied when handed out
     bool useWidgetGeometry = false;  // apply the widget's geometry of the moment instead
     QRect geometry;
-    bool applyState = false;  // a show state Qt reported, applied when handed out
+    bool applyState = false;   // a show state Qt reported, applied when handed out
     bool hasPosition = false;  // the pointer's screen position came with the input
     QPoint position;
     ShowState state = ShowState::Normal;
@@ -179,9 +179,9 @@ struct MessageQueue {
     bool quitPending = false;
     int quitCode = 0;
     DWORD lastTime = 0;
-    RECT sizingRect{};  // lParam of the WM_SIZING handed out last
-    QPoint lastPointer;  // screen position of the last mouse input: MSG.pt of other messages
-    int loopDepth = 0;   // GetMessageA/PeekMessageA calls on the stack
+    RECT sizingRect{};          // lParam of the WM_SIZING handed out last
+    QPoint lastPointer;         // screen position of the last mouse input: MSG.pt of other messages
+    int loopDepth = 0;          // GetMessageA/PeekMessageA calls on the stack
     int foreignModalDepth = 0;  // Qt's file or colour boxes up
     bool drainScheduled = false;
     std::unique_ptr<QTimer> burstTimer;  // ends a border drag's size burst
@@ -202,8 +202,8 @@ struct InputState {
 
 // Mapping windows on the screen.
 struct MapState {
-    int waitDepth = 0;       // the layer pumps for the display: no procedure may run
-    bool deferMap = false;   // a dialog created visible: mapped at the next call that needs it
+    int waitDepth = 0;      // the layer pumps for the display: no procedure may run
+    bool deferMap = false;  // a dialog created visible: mapped at the next call that needs it
     int pendingMaps = 0;
 };
 

@@ -102,8 +102,8 @@ void QueryMinMax(HWND h) {
 }
 
 QPoint ClientOriginOnScreen(const Window& w) {
-    QPoint origin = w.rect.topLeft() + QPoint(w.frame.left(), w.frame.top()) +
-                    ClientRectInWindow(w).topLeft();
+    QPoint origin =
+        w.rect.topLeft() + QPoint(w.frame.left(), w.frame.top()) + ClientRectInWindow(w).topLeft();
     if (!IsTopLevel(w)) {
         if (Window* parent = Find(w.parent)) {
             origin += ClientOriginOnScreen(*parent);

@@ -51,7 +51,8 @@ void HandOut(QueuedMessage& e, MSG* out) {
     if (e.applyGeometry) {
         if (Window* w = Find(e.msg.hwnd)) {
             if (w->showState != ShowState::Minimized) {
-                QRect g = (e.useWidgetGeometry && w->widget) ? WindowGeometryOf(*w->widget) : e.geometry;
+                QRect g =
+                    (e.useWidgetGeometry && w->widget) ? WindowGeometryOf(*w->widget) : e.geometry;
                 ApplyGeometry(*w, g, false);
             }
             if ((w = Find(e.msg.hwnd)) != nullptr) {

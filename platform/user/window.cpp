@@ -274,8 +274,8 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR name, DWORD 
             platform::ShouldInjectFault(platform::FaultSite::WindowCreate)) {
             return nullptr;
         }
-        return pu::CreateWindowInternal(exStyle, cls, name, style, x, y, cx, cy, parent, menu, instance,
-                                    param);
+        return pu::CreateWindowInternal(exStyle, cls, name, style, x, y, cx, cy, parent, menu,
+                                        instance, param);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -200,5 +200,6 @@ std::optional<QMargins> MappedFrame(const Window& w) {
 
 QSize platform::OuterSizeOf(const QWidget& widget) {
     bool fixed = widget.minimumSize() == widget.maximumSize();
-    return widget.size().grownBy(user::FrameFor(user::FlagsKey{widget.windowFlags(), fixed}, nullptr));
+    return widget.size().grownBy(
+        user::FrameFor(user::FlagsKey{widget.windowFlags(), fixed}, nullptr));
 }

@@ -5,11 +5,11 @@
 // Every reply has an owner that frees it.
 //
 // Leaves out: a connection of our own; events are Qt's to read.
+#include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
 #include <algorithm>
 #include <cmath>
 #include <cstring>

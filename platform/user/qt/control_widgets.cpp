@@ -8,10 +8,10 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QPainter>
-#include <QPaintEvent>
 #include <QWindow>
 #include <algorithm>
 

@@ -232,7 +232,8 @@ private:
             if (before == ShowState::Minimized) {
                 ShowOwnedWithOwner(handle_, true);
             }
-            if (before == ShowState::Minimized || WindowGeometryOf(*this).size() != w->rect.size()) {
+            if (before == ShowState::Minimized ||
+                WindowGeometryOf(*this).size() != w->rect.size()) {
                 EnqueueSize(handle_, true, QRect());
             } else {
                 // The new state came before its new size: a WM_SIZE now would
