@@ -35,26 +35,6 @@
 namespace platform::user {
 namespace {
 
-LRESULT TextMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_SETTEXT: {
-            auto* text = reinterpret_cast<LPCSTR>(lParam);
-            SetControlText(w, text ? text : "");
-            return TRUE;
-        }
-        case WM_GETTEXT:
-            return CopyTextOut(ControlText(w), wParam, lParam);
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(ControlText(w).size());
-        default:
-            return -1;
-    }
-}
-
-bool IsTextMessage(UINT m) {
-    return m == WM_SETTEXT || m == WM_GETTEXT || m == WM_GETTEXTLENGTH;
-}
-
 void DrawOwnerItem(HWND h) {
     WindowRef w(h);
     if (!w) {
@@ -92,55 +72,7 @@ void DrawOwnerItem(HWND h) {
     }
 }
 
-}  // namespace
-
-void LoadStaticBitmap(Window& w, int resourceId) {
-    const rc::BitmapResource* bitmap = rc::FindBitmap(resourceId);
-    auto* label = dynamic_cast<QLabel*>(w.widget.data());
-    if (!bitmap || !label || bitmap->fileBytes.empty() ||
-        bitmap->fileBytes.size() > 64u * 1024 * 1024) {
-        return;
-    }
-    const auto decoded = DecodeBmp(bitmap->fileBytes.data(), bitmap->fileBytes.size());
-    if (!decoded) {
-        return;
-    }
-    // The pixels are copied: the image must not outlive the decoded buffer.
-    const QImage image =
-        QImage(reinterpret_cast<const uchar*>(decoded->pixels.data()), decoded->width,
-               decoded->height, decoded->width * 4, QImage::Format_RGB32)
-            .copy();
-    if (image.isNull()) {
-        return;
-    }
-    label->setPixmap(QPixmap::fromImage(image));
-    // An SS_BITMAP static takes the size of its bitmap.
-    QRect r = w.rect;
-    r.setSize(image.size());
-    ApplyGeometry(w, r, false);
-}
-
-void RegisterProgressClass() {
-    RegisterBuiltInClass(PROGRESS_CLASSA, ClassKind::Progress, ProgressProc, 0, nullptr, 0);
-}
-
-void RegisterSystemClasses() {
-    RegisterBuiltInClass("#32770", ClassKind::Dialog, DialogWindowProc, CS_SAVEBITS,
-                         reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(COLOR_BTNFACE + 1)),
-                         static_cast<int>(DWLP_USER + sizeof(LONG_PTR)));
-    RegisterBuiltInClass("EDIT", ClassKind::Edit, EditProc, CS_DBLCLKS, nullptr, 0);
-    RegisterBuiltInClass("BUTTON", ClassKind::Button, ButtonProc, CS_DBLCLKS, nullptr, 0);
-    RegisterBuiltInClass("STATIC", ClassKind::Static, StaticProc, 0, nullptr, 0);
-}
-
-LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    WindowRef w(h);
-    if (!w) {
-        return 0;
-    }
-    if (IsTextMessage(message)) {
-        return TextMessage(*w, message, wParam, lParam);
-    }
+LRESULT EditMessages(HWND h, const WindowRef& w, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* edit = dynamic_cast<QLineEdit*>(w->widget.data());
     switch (message) {
         case WM_NCCREATE:
@@ -213,14 +145,7 @@ LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    WindowRef w(h);
-    if (!w) {
-        return 0;
-    }
-    if (IsTextMessage(message)) {
-        return TextMessage(*w, message, wParam, lParam);
-    }
+LRESULT ButtonMessages(HWND h, const WindowRef& w, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD type = w->style & BS_TYPEMASK;
     auto* button = dynamic_cast<QPushButton*>(w->widget.data());
     switch (message) {
@@ -281,25 +206,13 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
-LRESULT CALLBACK StaticProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    WindowRef w(h);
-    if (!w) {
-        return 0;
-    }
-    if (IsTextMessage(message)) {
-        return TextMessage(*w, message, wParam, lParam);
-    }
+LRESULT StaticMessages(HWND h, const WindowRef& w, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NCCREATE: {
             auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
             if ((w->style & SS_TYPEMASK) == SS_BITMAP) {
                 // The bitmap's resource id: an ordinal or "#109".
-                int id = -1;
-                if (cs && cs->lpszName && IS_INTRESOURCE(cs->lpszName)) {
-                    id = static_cast<int>(reinterpret_cast<ULONG_PTR>(cs->lpszName));
-                } else if (cs && cs->lpszName && cs->lpszName[0] == '#') {
-                    id = std::atoi(cs->lpszName + 1);
-                }
+                int id = cs ? ResourceId(cs->lpszName) : -1;
                 if (id >= 0) {
                     LoadStaticBitmap(*w, id);
                 }
@@ -316,6 +229,34 @@ LRESULT CALLBACK StaticProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
             return DLGC_STATIC;
         default:
             return DefWindowProcA(h, message, wParam, lParam);
+    }
+}
+
+// A control class's own messages; `w` is the live window of `h`.
+using ControlMessages = LRESULT (*)(HWND h, const WindowRef& w, UINT message, WPARAM wParam,
+                                    LPARAM lParam);
+
+// The window procedure of a control class with a text (EDIT, BUTTON,
+// STATIC): a window that is gone answers 0, the text messages are the
+// model's, the rest is the class's own.
+template <ControlMessages Own>
+LRESULT CALLBACK TextControlProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowRef w(h);
+    if (!w) {
+        return 0;
+    }
+    switch (message) {
+        case WM_SETTEXT: {
+            auto* text = reinterpret_cast<LPCSTR>(lParam);
+            SetControlText(*w, text ? text : "");
+            return TRUE;
+        }
+        case WM_GETTEXT:
+            return CopyTextOut(ControlText(*w), wParam, lParam);
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(ControlText(*w).size());
+        default:
+            return Own(h, w, message, wParam, lParam);
     }
 }
 
@@ -336,10 +277,15 @@ LRESULT CALLBACK ProgressProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam
         }
         RepaintControl(*w);
     };
-    auto clampPosition = [p] {
+    // The position kept inside the range, shown at once; the answer is the
+    // position before.
+    auto moveTo = [p, &show](int position) -> LRESULT {
+        LRESULT previous = p->position;
         int low = std::min(p->rangeLow, p->rangeHigh);
         int high = std::max(p->rangeLow, p->rangeHigh);
-        p->position = std::clamp(p->position, low, high);
+        p->position = std::clamp(position, low, high);
+        show();
+        return previous;
     };
     switch (message) {
         case PBM_SETRANGE:
@@ -352,39 +298,26 @@ LRESULT CALLBACK ProgressProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam
                 p->rangeLow = static_cast<int>(wParam);
                 p->rangeHigh = static_cast<int>(lParam);
             }
-            clampPosition();
-            show();
+            moveTo(p->position);
             return previous;
         }
-        case PBM_SETPOS: {
-            LRESULT previous = p->position;
-            p->position = static_cast<int>(wParam);
-            clampPosition();
-            show();
-            return previous;
-        }
-        case PBM_DELTAPOS: {
-            LRESULT previous = p->position;
-            p->position += static_cast<int>(wParam);
-            clampPosition();
-            show();
-            return previous;
-        }
+        case PBM_SETPOS:
+            return moveTo(static_cast<int>(wParam));
+        case PBM_DELTAPOS:
+            return moveTo(p->position + static_cast<int>(wParam));
         case PBM_SETSTEP: {
             LRESULT previous = p->step;
             p->step = static_cast<int>(wParam);
             return previous;
         }
         case PBM_STEPIT: {
-            LRESULT previous = p->position;
-            p->position += p->step;
+            // Past the top the position wraps round to the bottom.
+            int position = p->position + p->step;
             int high = std::max(p->rangeLow, p->rangeHigh);
-            if (p->position > high) {
-                p->position = std::min(p->rangeLow, p->rangeHigh) + (p->position - high);
+            if (position > high) {
+                position = std::min(p->rangeLow, p->rangeHigh) + (position - high);
             }
-            clampPosition();
-            show();
-            return previous;
+            return moveTo(position);
         }
         case PBM_GETPOS:
             return p->position;
@@ -393,6 +326,50 @@ LRESULT CALLBACK ProgressProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam
         default:
             return DefWindowProcA(h, message, wParam, lParam);
     }
+}
+
+}  // namespace
+
+void LoadStaticBitmap(Window& w, int resourceId) {
+    const rc::BitmapResource* bitmap = rc::FindBitmap(resourceId);
+    auto* label = dynamic_cast<QLabel*>(w.widget.data());
+    if (!bitmap || !label || bitmap->fileBytes.empty() ||
+        bitmap->fileBytes.size() > 64u * 1024 * 1024) {
+        return;
+    }
+    const auto decoded = DecodeBmp(bitmap->fileBytes.data(), bitmap->fileBytes.size());
+    if (!decoded) {
+        return;
+    }
+    // The pixels are copied: the image must not outlive the decoded buffer.
+    const QImage image =
+        QImage(reinterpret_cast<const uchar*>(decoded->pixels.data()), decoded->width,
+               decoded->height, decoded->width * 4, QImage::Format_RGB32)
+            .copy();
+    if (image.isNull()) {
+        return;
+    }
+    label->setPixmap(QPixmap::fromImage(image));
+    // An SS_BITMAP static takes the size of its bitmap.
+    QRect r = w.rect;
+    r.setSize(image.size());
+    ApplyGeometry(w, r, false);
+}
+
+void RegisterProgressClass() {
+    RegisterBuiltInClass(PROGRESS_CLASSA, ClassKind::Progress, ProgressProc, 0, nullptr, 0);
+}
+
+void RegisterSystemClasses() {
+    RegisterBuiltInClass("#32770", ClassKind::Dialog, DialogWindowProc, CS_SAVEBITS,
+                         reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(COLOR_BTNFACE + 1)),
+                         static_cast<int>(DWLP_USER + sizeof(LONG_PTR)));
+    RegisterBuiltInClass("EDIT", ClassKind::Edit, TextControlProc<EditMessages>, CS_DBLCLKS,
+                         nullptr, 0);
+    RegisterBuiltInClass("BUTTON", ClassKind::Button, TextControlProc<ButtonMessages>, CS_DBLCLKS,
+                         nullptr, 0);
+    RegisterBuiltInClass("STATIC", ClassKind::Static, TextControlProc<StaticMessages>, 0, nullptr,
+                         0);
 }
 
 }  // namespace platform::user

@@ -5,10 +5,6 @@
 
 namespace platform::user {
 
-LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK ProgressProc(HWND, UINT, WPARAM, LPARAM);
 void RegisterSystemClasses();
 void RegisterProgressClass();
 void LoadStaticBitmap(Window& window, int resourceId);

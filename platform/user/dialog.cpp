@@ -29,16 +29,6 @@
 namespace platform::user {
 namespace {
 
-int TemplateId(LPCSTR name) {
-    if (!name) {
-        return -1;
-    }
-    if (IS_INTRESOURCE(name)) {
-        return static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
-    }
-    return name[0] == '#' ? std::atoi(name + 1) : -1;
-}
-
 bool Ended(HWND h) {
     const DialogState* d = DialogOf(h);
     return d && d->ended;
@@ -233,7 +223,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
     // Out of memory gives the failure result Win32 gives, not an exception.
     try {
         pu::S();
-        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
+        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::ResourceId(name));
         if (!t || platform::ShouldInjectFault(platform::FaultSite::DialogCreate)) {
             return nullptr;
         }
@@ -251,7 +241,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
         if (parent && !pu::Find(parent)) {
             return 0;
         }
-        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
+        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::ResourceId(name));
         if (!t) {
             return -1;
         }

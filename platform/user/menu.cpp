@@ -123,14 +123,7 @@ HMENU WINAPI LoadMenuA(HINSTANCE, LPCSTR name) {
     // Out of memory gives the failure result Win32 gives, not an exception.
     try {
         pu::S();
-        if (!IS_INTRESOURCE(name)) {
-            if (!name || name[0] != '#') {
-                return nullptr;
-            }
-            name = MAKEINTRESOURCEA(std::atoi(name + 1));
-        }
-        const platform::rc::MenuTemplate* t =
-            platform::rc::FindMenu(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+        const platform::rc::MenuTemplate* t = platform::rc::FindMenu(pu::ResourceId(name));
         if (!t) {
             return nullptr;
         }
@@ -241,14 +234,8 @@ HACCEL WINAPI CreateAcceleratorTableA(LPACCEL entries, int count) {
 }
 
 HACCEL WINAPI LoadAcceleratorsA(HINSTANCE, LPCSTR name) {
-    if (!IS_INTRESOURCE(name)) {
-        if (!name || name[0] != '#') {
-            return nullptr;
-        }
-        name = MAKEINTRESOURCEA(std::atoi(name + 1));
-    }
     const platform::rc::AcceleratorTemplate* t =
-        platform::rc::FindAccelerators(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+        platform::rc::FindAccelerators(pu::ResourceId(name));
     if (!t || t->entries.empty()) {
         return nullptr;
     }

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -238,6 +239,16 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
         ShowWindow(h, SW_SHOW);
     }
     return Find(h) ? h : nullptr;
+}
+
+int ResourceId(LPCSTR name) {
+    if (!name) {
+        return -1;
+    }
+    if (IS_INTRESOURCE(name)) {
+        return static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
+    }
+    return name[0] == '#' ? std::atoi(name + 1) : -1;
 }
 
 LRESULT CopyTextOut(const std::string& text, WPARAM size, LPARAM buffer) {

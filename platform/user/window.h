@@ -15,6 +15,10 @@ HWND CreateWindowInternal(DWORD exStyle, WindowClass* cls, LPCSTR name, DWORD st
                           int cx, int cy, HWND parent, HMENU menu, HINSTANCE instance,
                           LPVOID param);
 
+// A resource's id from its name: an ordinal (MAKEINTRESOURCE) or "#109";
+// -1 for a null name or one given as text.
+int ResourceId(LPCSTR name);
+
 // WM_GETTEXT's answer: `text` copied into the caller's buffer (lParam) of
 // `size` bytes (wParam), cut to fit and terminated; the bytes copied.
 LRESULT CopyTextOut(const std::string& text, WPARAM size, LPARAM buffer);

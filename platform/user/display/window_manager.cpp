@@ -98,6 +98,20 @@ bool Iconic(const QWidget& widget) {
     return !items.empty() && items[0] == 3;  // IconicState
 }
 
+// Runs `act` on window `h` from Qt's loop, after the event now being
+// filtered has been handled, if the window still exists then.
+template <class Act>
+void Later(HWND h, Act act) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [h, act] {
+            if (Window* w = Find(h)) {
+                act(*w);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 // Some window managers offer every window a minimise button (openbox keeps
 // it whatever the hints say). An owned window without WS_MINIMIZEBOX cannot
 // be minimised on Windows by itself: it is shown again at once, unless its
@@ -108,20 +122,15 @@ bool KeepRestored(QObject* object) {
         !(w->widget->windowState() & Qt::WindowMinimized)) {
         return false;
     }
-    HWND h = w->handle;
-    QMetaObject::invokeMethod(
-        qApp,
-        [h] {
-            Window* again = Find(h);
-            Window* owner = again ? Find(again->owner) : nullptr;
-            if (!again || !again->widget || !owner || !owner->widget ||
-                (owner->widget->windowState() & Qt::WindowMinimized) ||
-                owner->showState == ShowState::Minimized || Iconic(*owner->widget)) {
-                return;
-            }
-            again->widget->setWindowState(again->widget->windowState() & ~Qt::WindowMinimized);
-        },
-        Qt::QueuedConnection);
+    Later(w->handle, [](Window& again) {
+        Window* owner = Find(again.owner);
+        if (!again.widget || !owner || !owner->widget ||
+            (owner->widget->windowState() & Qt::WindowMinimized) ||
+            owner->showState == ShowState::Minimized || Iconic(*owner->widget)) {
+            return;
+        }
+        again.widget->setWindowState(again.widget->windowState() & ~Qt::WindowMinimized);
+    });
     return true;  // the program hears nothing of it
 }
 
@@ -152,24 +161,18 @@ protected:
             e->ignore();
             return true;
         }
-        HWND h = w->handle;
-        QMetaObject::invokeMethod(
-            this,
-            [h] {
-                Window* disabled = Find(h);
-                QWidget* box =
-                    disabled && (disabled->style & WS_DISABLED) ? BoxOver(*disabled) : nullptr;
-                if (!box) {
-                    return;
-                }
-                if (Window* ours = Find(HandleOfWidget(box))) {
-                    ActivateWindow(ours);
-                } else {
-                    box->raise();
-                    box->activateWindow();
-                }
-            },
-            Qt::QueuedConnection);
+        Later(w->handle, [](Window& disabled) {
+            QWidget* box = (disabled.style & WS_DISABLED) ? BoxOver(disabled) : nullptr;
+            if (!box) {
+                return;
+            }
+            if (Window* ours = Find(HandleOfWidget(box))) {
+                ActivateWindow(ours);
+            } else {
+                box->raise();
+                box->activateWindow();
+            }
+        });
         return false;
     }
 };
