@@ -29,6 +29,16 @@ namespace {
 constexpr int kMaxCoordinate = 32767;  // Win32 carries sizes in 16-bit message fields
 constexpr int kMinCoordinate = -32768;
 
+// WM_MOVE carries the client area's origin: on the screen for a top-level
+// window, in the parent's client area for a child.
+void SendMove(HWND h) {
+    if (Window* w = Find(h)) {
+        QPoint origin = IsTopLevel(*w) ? ClientOriginOnScreen(*w)
+                                       : w->rect.topLeft() + ClientRectInWindow(*w).topLeft();
+        CallProc(w, WM_MOVE, 0, MAKELPARAM(origin.x(), origin.y()));
+    }
+}
+
 }  // namespace
 
 int Clamp16(int v) {
@@ -56,20 +66,6 @@ WPARAM SizeKindOf(const Window& w) {
             return SIZE_RESTORED;
     }
 }
-
-namespace {
-
-// WM_MOVE carries the client area's origin: on the screen for a top-level
-// window, in the parent's client area for a child.
-void SendMove(HWND h) {
-    if (Window* w = Find(h)) {
-        QPoint origin = IsTopLevel(*w) ? ClientOriginOnScreen(*w)
-                                       : w->rect.topLeft() + ClientRectInWindow(*w).topLeft();
-        CallProc(w, WM_MOVE, 0, MAKELPARAM(origin.x(), origin.y()));
-    }
-}
-
-}  // namespace
 
 void SendSizeAndMove(HWND h) {
     Window* w = Find(h);

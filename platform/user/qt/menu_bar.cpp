@@ -179,6 +179,13 @@ MenuBar* BarOf(const Window& w) {
     return static_cast<MenuBar*>(MenuBarOf(w));
 }
 
+// Opens the bar at `action` as a click or a key does.
+void Open(MenuBar& bar, QAction* action) {
+    bar.opening_ = true;
+    bar.setActiveAction(action);
+    bar.opening_ = false;
+}
+
 }  // namespace
 
 int MenuBarHeight(const Window& w) {
@@ -208,17 +215,6 @@ void RefreshMenuBar(HMENU) {
         }
     }
 }
-
-namespace {
-
-// Opens the bar at `action` as a click or a key does.
-void Open(MenuBar& bar, QAction* action) {
-    bar.opening_ = true;
-    bar.setActiveAction(action);
-    bar.opening_ = false;
-}
-
-}  // namespace
 
 void OpenMenuBar(Window& w, QPoint globalPos) {
     HWND h = w.handle;
