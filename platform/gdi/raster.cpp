@@ -26,10 +26,6 @@ Box Bounds(const Canvas& canvas) {
     return Box{0, 0, canvas.width, canvas.height};
 }
 
-std::uint32_t PixelOfColor(std::uint32_t colorref) {
-    return ((colorref & 0xFFu) << 16) | (colorref & 0xFF00u) | ((colorref >> 16) & 0xFFu);
-}
-
 std::uint32_t Mix(int rop2, std::uint32_t dst, std::uint32_t pen) {
     const std::uint32_t d = dst;
     const std::uint32_t p = pen;

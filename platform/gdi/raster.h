@@ -38,8 +38,11 @@ Box Intersect(const Box& a, const Box& b);
 Box Union(const Box& a, const Box& b);
 Box Bounds(const Canvas& canvas);
 
-// COLORREF (0x00BBGGRR) to a pixel (0x00RRGGBB).
-std::uint32_t PixelOfColor(std::uint32_t colorref);
+// COLORREF (0x00BBGGRR) to a pixel (0x00RRGGBB). Inline, so that the window
+// layer's surfaces use it without linking GDI.
+inline std::uint32_t PixelOfColor(std::uint32_t colorref) {
+    return ((colorref & 0xFFu) << 16) | (colorref & 0xFF00u) | ((colorref >> 16) & 0xFFu);
+}
 
 // The ROP2 mix (R2_BLACK .. R2_WHITE) of pen colour `pen` onto pixel `dst`,
 // computed on the three colour bytes; the fourth byte of `dst` is kept.

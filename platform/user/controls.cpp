@@ -22,108 +22,27 @@
 #include <cstring>
 
 #include "platform/internal/surface.h"
-#include "platform/user/bmp_decode.h"
 #include "platform/rc/resource_tables.h"
-#include "platform/user/internal.h"
+#include "platform/user/bmp_decode.h"
+#include "platform/user/class.h"
+#include "platform/user/controls.h"
+#include "platform/user/dialog.h"
+#include "platform/user/input.h"
+#include "platform/user/position.h"
+#include "platform/user/qt/widgets.h"
+#include "platform/user/window.h"
 
 namespace platform::user {
 namespace {
 
-LRESULT TextMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_SETTEXT: {
-            auto* text = reinterpret_cast<LPCSTR>(lParam);
-            SetControlText(w, text ? text : "");
-            return TRUE;
-        }
-        case WM_GETTEXT: {
-            auto* buffer = reinterpret_cast<LPSTR>(lParam);
-            if (!buffer || wParam == 0) {
-                return 0;
-            }
-            std::string text = ControlText(w);
-            std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
-            std::memcpy(buffer, text.data(), n);
-            buffer[n] = '\0';
-            return static_cast<LRESULT>(n);
-        }
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(ControlText(w).size());
-        default:
-            return -1;
-    }
-}
-
-bool IsTextMessage(UINT m) {
-    return m == WM_SETTEXT || m == WM_GETTEXT || m == WM_GETTEXTLENGTH;
-}
-
-// The key of a message: the one Qt reported, or for a message the program
-// made up, one built from its virtual key.
-KeyRecord KeyOf(WPARAM vk) {
-    State& s = S();
-    if (s.hasDispatchKey && VirtualKeyFromQt(s.dispatchKey) == static_cast<int>(vk)) {
-        return s.dispatchKey;
-    }
-    KeyRecord k;
-    if (vk >= 'A' && vk <= 'Z') {
-        k.qtKey = Qt::Key_A + static_cast<int>(vk - 'A');
-    } else if (vk >= '0' && vk <= '9') {
-        k.qtKey = Qt::Key_0 + static_cast<int>(vk - '0');
-    } else {
-        switch (vk) {
-            case VK_SPACE:
-                k.qtKey = Qt::Key_Space;
-                break;
-            case VK_RETURN:
-                k.qtKey = Qt::Key_Return;
-                break;
-            case VK_BACK:
-                k.qtKey = Qt::Key_Backspace;
-                break;
-            case VK_DELETE:
-                k.qtKey = Qt::Key_Delete;
-                break;
-            case VK_LEFT:
-                k.qtKey = Qt::Key_Left;
-                break;
-            case VK_RIGHT:
-                k.qtKey = Qt::Key_Right;
-                break;
-            case VK_UP:
-                k.qtKey = Qt::Key_Up;
-                break;
-            case VK_DOWN:
-                k.qtKey = Qt::Key_Down;
-                break;
-            case VK_HOME:
-                k.qtKey = Qt::Key_Home;
-                break;
-            case VK_END:
-                k.qtKey = Qt::Key_End;
-                break;
-            default:
-                k.qtKey = 0;
-                break;
-        }
-    }
-    if (GetKeyState(VK_SHIFT) < 0) {
-        k.modifiers |= Qt::ShiftModifier;
-    }
-    if (GetKeyState(VK_CONTROL) < 0) {
-        k.modifiers |= Qt::ControlModifier;
-    }
-    return k;
-}
-
 void DrawOwnerItem(HWND h) {
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return;
     }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(h, &ps);
-    if ((w = Find(h)) == nullptr) {
+    if (!w) {
         EndPaint(h, &ps);
         return;
     }
@@ -153,60 +72,12 @@ void DrawOwnerItem(HWND h) {
     }
 }
 
-}  // namespace
-
-void LoadStaticBitmap(Window& w, int resourceId) {
-    const rc::BitmapResource* bitmap = rc::FindBitmap(resourceId);
-    auto* label = dynamic_cast<QLabel*>(w.widget.data());
-    if (!bitmap || !label || bitmap->fileBytes.empty() ||
-        bitmap->fileBytes.size() > 64u * 1024 * 1024) {
-        return;
-    }
-    const auto decoded = DecodeBmp(bitmap->fileBytes.data(), bitmap->fileBytes.size());
-    if (!decoded) {
-        return;
-    }
-    // The pixels are copied: the image must not outlive the decoded buffer.
-    const QImage image =
-        QImage(reinterpret_cast<const uchar*>(decoded->pixels.data()), decoded->width,
-               decoded->height, decoded->width * 4, QImage::Format_RGB32)
-            .copy();
-    if (image.isNull()) {
-        return;
-    }
-    label->setPixmap(QPixmap::fromImage(image));
-    // An SS_BITMAP static takes the size of its bitmap.
-    QRect r = w.rect;
-    r.setSize(image.size());
-    ApplyGeometry(w, r, false);
-}
-
-void RegisterProgressClass() {
-    RegisterBuiltInClass(PROGRESS_CLASSA, ClassKind::Progress, ProgressProc, 0, nullptr, 0);
-}
-
-void RegisterSystemClasses() {
-    RegisterBuiltInClass("#32770", ClassKind::Dialog, DialogWindowProc, CS_SAVEBITS,
-                         reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(COLOR_BTNFACE + 1)),
-                         static_cast<int>(DWLP_USER + sizeof(LONG_PTR)));
-    RegisterBuiltInClass("EDIT", ClassKind::Edit, EditProc, CS_DBLCLKS, nullptr, 0);
-    RegisterBuiltInClass("BUTTON", ClassKind::Button, ButtonProc, CS_DBLCLKS, nullptr, 0);
-    RegisterBuiltInClass("STATIC", ClassKind::Static, StaticProc, 0, nullptr, 0);
-}
-
-LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* w = Find(h);
-    if (!w) {
-        return 0;
-    }
-    if (IsTextMessage(message)) {
-        return TextMessage(*w, message, wParam, lParam);
-    }
+LRESULT EditMessages(HWND h, const WindowRef& w, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* edit = dynamic_cast<QLineEdit*>(w->widget.data());
     switch (message) {
         case WM_NCCREATE:
             DefWindowProcA(h, message, wParam, lParam);
-            if ((w = Find(h)) != nullptr) {
+            if (w) {
                 SetControlText(*w, w->text);
                 if (edit) {
                     edit->setMaxLength(30000);  // the Win32 default limit
@@ -274,20 +145,13 @@ LRESULT CALLBACK EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* w = Find(h);
-    if (!w) {
-        return 0;
-    }
-    if (IsTextMessage(message)) {
-        return TextMessage(*w, message, wParam, lParam);
-    }
+LRESULT ButtonMessages(HWND h, const WindowRef& w, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD type = w->style & BS_TYPEMASK;
     auto* button = dynamic_cast<QPushButton*>(w->widget.data());
     switch (message) {
         case WM_NCCREATE:
             DefWindowProcA(h, message, wParam, lParam);
-            if ((w = Find(h)) != nullptr && type != BS_OWNERDRAW) {
+            if (w && type != BS_OWNERDRAW) {
                 SetControlText(*w, w->text);
             }
             return TRUE;
@@ -342,32 +206,20 @@ LRESULT CALLBACK ButtonProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
-LRESULT CALLBACK StaticProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* w = Find(h);
-    if (!w) {
-        return 0;
-    }
-    if (IsTextMessage(message)) {
-        return TextMessage(*w, message, wParam, lParam);
-    }
+LRESULT StaticMessages(HWND h, const WindowRef& w, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NCCREATE: {
             auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
             if ((w->style & SS_TYPEMASK) == SS_BITMAP) {
                 // The bitmap's resource id: an ordinal or "#109".
-                int id = -1;
-                if (cs && cs->lpszName && IS_INTRESOURCE(cs->lpszName)) {
-                    id = static_cast<int>(reinterpret_cast<ULONG_PTR>(cs->lpszName));
-                } else if (cs && cs->lpszName && cs->lpszName[0] == '#') {
-                    id = std::atoi(cs->lpszName + 1);
-                }
+                int id = cs ? ResourceId(cs->lpszName) : -1;
                 if (id >= 0) {
                     LoadStaticBitmap(*w, id);
                 }
                 return TRUE;
             }
             DefWindowProcA(h, message, wParam, lParam);
-            if ((w = Find(h)) != nullptr) {
+            if (w) {
                 UpdateWidgetFromModel(*w);
                 SetControlText(*w, w->text);
             }
@@ -380,76 +232,144 @@ LRESULT CALLBACK StaticProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
+// A control class's own messages; `w` is the live window of `h`.
+using ControlMessages = LRESULT (*)(HWND h, const WindowRef& w, UINT message, WPARAM wParam,
+                                    LPARAM lParam);
+
+// The window procedure of a control class with a text (EDIT, BUTTON,
+// STATIC): a window that is gone answers 0, the text messages are the
+// model's, the rest is the class's own.
+template <ControlMessages Own>
+LRESULT CALLBACK TextControlProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowRef w(h);
+    if (!w) {
+        return 0;
+    }
+    switch (message) {
+        case WM_SETTEXT: {
+            auto* text = reinterpret_cast<LPCSTR>(lParam);
+            SetControlText(*w, text ? text : "");
+            return TRUE;
+        }
+        case WM_GETTEXT:
+            return CopyTextOut(ControlText(*w), wParam, lParam);
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(ControlText(*w).size());
+        default:
+            return Own(h, w, message, wParam, lParam);
+    }
+}
+
 LRESULT CALLBACK ProgressProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* w = Find(h);
     if (!w) {
         return 0;
     }
+    ProgressState* p = w->Progress();
+    if (!p) {
+        return DefWindowProcA(h, message, wParam, lParam);
+    }
     auto* bar = dynamic_cast<QProgressBar*>(w->widget.data());
-    auto show = [w, bar] {
+    auto show = [w, p, bar] {
         if (bar) {
-            bar->setRange(w->rangeLow, std::max(w->rangeLow, w->rangeHigh));
-            bar->setValue(w->position);
+            bar->setRange(p->rangeLow, std::max(p->rangeLow, p->rangeHigh));
+            bar->setValue(p->position);
         }
         RepaintControl(*w);
     };
-    auto clampPosition = [w] {
-        int low = std::min(w->rangeLow, w->rangeHigh);
-        int high = std::max(w->rangeLow, w->rangeHigh);
-        w->position = std::clamp(w->position, low, high);
+    // The position kept inside the range, shown at once; the answer is the
+    // position before.
+    auto moveTo = [p, &show](int position) -> LRESULT {
+        LRESULT previous = p->position;
+        int low = std::min(p->rangeLow, p->rangeHigh);
+        int high = std::max(p->rangeLow, p->rangeHigh);
+        p->position = std::clamp(position, low, high);
+        show();
+        return previous;
     };
     switch (message) {
         case PBM_SETRANGE:
         case PBM_SETRANGE32: {
-            LRESULT previous = MAKELRESULT(w->rangeLow, w->rangeHigh);
+            LRESULT previous = MAKELRESULT(p->rangeLow, p->rangeHigh);
             if (message == PBM_SETRANGE) {
-                w->rangeLow = LOWORD(lParam);
-                w->rangeHigh = HIWORD(lParam);
+                p->rangeLow = LOWORD(lParam);
+                p->rangeHigh = HIWORD(lParam);
             } else {
-                w->rangeLow = static_cast<int>(wParam);
-                w->rangeHigh = static_cast<int>(lParam);
+                p->rangeLow = static_cast<int>(wParam);
+                p->rangeHigh = static_cast<int>(lParam);
             }
-            clampPosition();
-            show();
+            moveTo(p->position);
             return previous;
         }
-        case PBM_SETPOS: {
-            LRESULT previous = w->position;
-            w->position = static_cast<int>(wParam);
-            clampPosition();
-            show();
-            return previous;
-        }
-        case PBM_DELTAPOS: {
-            LRESULT previous = w->position;
-            w->position += static_cast<int>(wParam);
-            clampPosition();
-            show();
-            return previous;
-        }
+        case PBM_SETPOS:
+            return moveTo(static_cast<int>(wParam));
+        case PBM_DELTAPOS:
+            return moveTo(p->position + static_cast<int>(wParam));
         case PBM_SETSTEP: {
-            LRESULT previous = w->step;
-            w->step = static_cast<int>(wParam);
+            LRESULT previous = p->step;
+            p->step = static_cast<int>(wParam);
             return previous;
         }
         case PBM_STEPIT: {
-            LRESULT previous = w->position;
-            w->position += w->step;
-            int high = std::max(w->rangeLow, w->rangeHigh);
-            if (w->position > high) {
-                w->position = std::min(w->rangeLow, w->rangeHigh) + (w->position - high);
+            // Past the top the position wraps round to the bottom.
+            int position = p->position + p->step;
+            int high = std::max(p->rangeLow, p->rangeHigh);
+            if (position > high) {
+                position = std::min(p->rangeLow, p->rangeHigh) + (position - high);
             }
-            clampPosition();
-            show();
-            return previous;
+            return moveTo(position);
         }
         case PBM_GETPOS:
-            return w->position;
+            return p->position;
         case PBM_GETRANGE:
-            return wParam ? w->rangeLow : w->rangeHigh;
+            return wParam ? p->rangeLow : p->rangeHigh;
         default:
             return DefWindowProcA(h, message, wParam, lParam);
     }
+}
+
+}  // namespace
+
+void LoadStaticBitmap(Window& w, int resourceId) {
+    const rc::BitmapResource* bitmap = rc::FindBitmap(resourceId);
+    auto* label = dynamic_cast<QLabel*>(w.widget.data());
+    if (!bitmap || !label || bitmap->fileBytes.empty() ||
+        bitmap->fileBytes.size() > 64u * 1024 * 1024) {
+        return;
+    }
+    const auto decoded = DecodeBmp(bitmap->fileBytes.data(), bitmap->fileBytes.size());
+    if (!decoded) {
+        return;
+    }
+    // The pixels are copied: the image must not outlive the decoded buffer.
+    const QImage image =
+        QImage(reinterpret_cast<const uchar*>(decoded->pixels.data()), decoded->width,
+               decoded->height, decoded->width * 4, QImage::Format_RGB32)
+            .copy();
+    if (image.isNull()) {
+        return;
+    }
+    label->setPixmap(QPixmap::fromImage(image));
+    // An SS_BITMAP static takes the size of its bitmap.
+    QRect r = w.rect;
+    r.setSize(image.size());
+    ApplyGeometry(w, r, false);
+}
+
+void RegisterProgressClass() {
+    RegisterBuiltInClass(PROGRESS_CLASSA, ClassKind::Progress, ProgressProc, 0, nullptr, 0);
+}
+
+void RegisterSystemClasses() {
+    RegisterBuiltInClass("#32770", ClassKind::Dialog, DialogWindowProc, CS_SAVEBITS,
+                         reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(COLOR_BTNFACE + 1)),
+                         static_cast<int>(DWLP_USER + sizeof(LONG_PTR)));
+    RegisterBuiltInClass("EDIT", ClassKind::Edit, TextControlProc<EditMessages>, CS_DBLCLKS,
+                         nullptr, 0);
+    RegisterBuiltInClass("BUTTON", ClassKind::Button, TextControlProc<ButtonMessages>, CS_DBLCLKS,
+                         nullptr, 0);
+    RegisterBuiltInClass("STATIC", ClassKind::Static, TextControlProc<StaticMessages>, 0, nullptr,
+                         0);
 }
 
 }  // namespace platform::user

@@ -1,62 +1,37 @@
-// Dialogs from the resource templates: dialog units from the dialog font,
-// CreateDialogParamA, DialogBoxParamA with its own message loop, EndDialog,
-// the default dialog procedure, IsDialogMessageA (Tab, Enter, Escape, the
-// default button) and the dialog item helpers.
+// Dialogs from the resource templates: CreateDialogParamA, DialogBoxParamA
+// with its own message loop that disables the owner, EndDialog, the default
+// dialog procedure, IsDialogMessageA (Tab, Enter, Escape, the default
+// button) and the dialog item helpers. Dialog units are dialog_units.cpp's.
 //
-// The template font "MS Sans Serif" (and the other classic dialog fonts) is
-// replaced by one installed font, Liberation Sans, loaded by name at the
-// pixel size Windows would use, so that dialog sizes are the same on every
-// machine with that font. Leaves out: WM_SETFONT and HFONTs, arrow-key
-// group navigation, mnemonics of static texts, DS_CONTROL dialogs as
-// children, WM_ENTERIDLE, WM_CTLCOLORDLG.
-#include <strings.h>
-#include <QFontMetrics>
+// Leaves out: arrow-key group navigation, mnemonics of static texts,
+// DS_CONTROL dialogs as children, WM_ENTERIDLE, WM_CTLCOLORDLG, and
+// templates in memory (DialogBoxIndirect).
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <map>
 #include <new>
 
 #include "platform/internal/faults.h"
 #include "platform/rc/resource_tables.h"
-#include "platform/user/internal.h"
+#include "platform/user/class.h"
+#include "platform/user/dialog.h"
+#include "platform/user/display/display.h"
+#include "platform/user/focus.h"
+#include "platform/user/nonclient.h"
+#include "platform/user/paint.h"
+#include "platform/user/position.h"
+#include "platform/user/window.h"
 
 namespace platform::user {
 namespace {
 
-const char* const kSubstituteFont = "Liberation Sans";
-
-bool IsClassicDialogFont(const char* name) {
-    static const char* const names[] = {"MS Sans Serif",        "MS Shell Dlg", "MS Shell Dlg 2",
-                                        "Microsoft Sans Serif", "Tahoma",       "System"};
-    for (const char* n : names) {
-        if (strcasecmp(n, name) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-int LogicalDpi() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    int dpi = screen ? static_cast<int>(std::lround(screen->logicalDotsPerInchY())) : 96;
-    return dpi > 0 ? dpi : 96;
-}
-
-int TemplateId(LPCSTR name) {
-    if (!name) {
-        return -1;
-    }
-    if (IS_INTRESOURCE(name)) {
-        return static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
-    }
-    return name[0] == '#' ? std::atoi(name + 1) : -1;
+bool Ended(HWND h) {
+    const DialogState* d = DialogOf(h);
+    return d && d->ended;
 }
 
 // The size of a window whose client area is `client`, for these styles.
@@ -109,12 +84,14 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
     HWND h =
         CreateWindowInternal(exStyle, cls, t.caption ? t.caption : "", style, x, y, outer.width(),
                              outer.height(), parent, nullptr, instance, nullptr);
-    Window* w = Find(h);
+    WindowRef w(h);
     if (!w) {
         return nullptr;
     }
-    w->baseX = units.x;
-    w->baseY = units.y;
+    if (DialogState* d = w->Dialog()) {
+        d->baseX = units.x;
+        d->baseY = units.y;
+    }
     if (hasFont && w->widget) {
         w->widget->setFont(DialogFont(t.fontName, t.fontPointSize));
     }
@@ -148,12 +125,12 @@ HWND CreateFromTemplate(const rc::DialogTemplate& t, HINSTANCE instance, HWND pa
             }
         }
     }
-    if ((w = Find(h)) != nullptr && (t.style & WS_VISIBLE) && !modal && !w->dialogEnded) {
+    if (w && (t.style & WS_VISIBLE) && !modal && !Ended(h)) {
         // Reaches the screen where the program places it after creation
         // (the progress window is centred over its owner then).
-        s.deferMap = !(style & WS_CHILD);
+        s.maps.deferMap = !(style & WS_CHILD);
         ShowWindow(h, SW_SHOWNORMAL);
-        s.deferMap = false;
+        s.maps.deferMap = false;
     }
     (void)s;
     return Find(h) ? h : nullptr;
@@ -183,50 +160,6 @@ void Command(HWND dialog, int id) {
 }
 
 }  // namespace
-
-int MulDivRound(int value, int numerator, int denominator) {
-    if (denominator == 0) {
-        return -1;
-    }
-    long long p = static_cast<long long>(value) * numerator;
-    long long d = denominator;
-    long long half = std::llabs(d) / 2;
-    long long q =
-        ((p < 0) != (d < 0)) ? (p - (d < 0 ? -half : half)) / d : (p + (d < 0 ? -half : half)) / d;
-    return static_cast<int>(std::clamp<long long>(q, INT32_MIN, INT32_MAX));
-}
-
-QFont DialogFont(const char* fontName, int pointSize) {
-    QString family = (!fontName || !*fontName || IsClassicDialogFont(fontName))
-                         ? QString(kSubstituteFont)
-                         : QString::fromLatin1(fontName);
-    QFont font(family);
-    // The height Windows asks for: -MulDiv(points, dpi, 72) pixels.
-    font.setPixelSize(std::max(1, MulDivRound(pointSize > 0 ? pointSize : 8, LogicalDpi(), 72)));
-    font.setHintingPreference(QFont::PreferNoHinting);
-    font.setStyleStrategy(QFont::NoFontMerging);
-    return font;
-}
-
-BaseUnits DialogBaseUnits(const char* fontName, int pointSize) {
-    static std::map<std::pair<std::string, int>, BaseUnits> cache;
-    auto key = std::make_pair(std::string(fontName ? fontName : ""), pointSize);
-    auto it = cache.find(key);
-    if (it != cache.end()) {
-        return it->second;
-    }
-    // As Windows: the average width of the 52 letters, rounded, and the
-    // font's height (ascent plus descent).
-    QFontMetrics metrics(DialogFont(fontName, pointSize));
-    int width = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    BaseUnits units{(width / 26 + 1) / 2, metrics.height()};
-    if (units.x <= 0 || units.y <= 0) {
-        units = BaseUnits{};
-    }
-    cache.emplace(key, units);
-    return units;
-}
 
 LRESULT CALLBACK DialogWindowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     auto proc = reinterpret_cast<DLGPROC>(GetWindowLongPtrA(h, static_cast<int>(DWLP_DLGPROC)));
@@ -264,14 +197,16 @@ LRESULT WINAPI DefDlgProcA(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
                          reinterpret_cast<LPARAM>(GetDlgItem(h, IDCANCEL)));
             return 0;
         case DM_GETDEFID: {
-            if (w->defaultId >= 0) {
-                return MAKELRESULT(w->defaultId, DC_HASDEFID);
+            if (const pu::DialogState* d = w->Dialog(); d && d->defaultId >= 0) {
+                return MAKELRESULT(d->defaultId, DC_HASDEFID);
             }
             HWND button = pu::DefaultButton(*w);
             return button ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
         }
         case DM_SETDEFID:
-            w->defaultId = static_cast<int>(wParam & 0xFFFF);
+            if (pu::DialogState* d = w->Dialog()) {
+                d->defaultId = static_cast<int>(wParam & 0xFFFF);
+            }
             return TRUE;
         case WM_ERASEBKGND:
             return pu::EraseBackground(*w, reinterpret_cast<HDC>(wParam)) ? 1 : 0;
@@ -288,7 +223,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
     // Out of memory gives the failure result Win32 gives, not an exception.
     try {
         pu::S();
-        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
+        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::ResourceId(name));
         if (!t || platform::ShouldInjectFault(platform::FaultSite::DialogCreate)) {
             return nullptr;
         }
@@ -306,7 +241,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
         if (parent && !pu::Find(parent)) {
             return 0;
         }
-        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::TemplateId(name));
+        const platform::rc::DialogTemplate* t = platform::rc::FindDialog(pu::ResourceId(name));
         if (!t) {
             return -1;
         }
@@ -321,12 +256,12 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
             EnableWindow(ownerHandle, FALSE);
             disabled = true;
         }
-        if (pu::Window* d = pu::Find(dialog)) {
+        if (pu::DialogState* d = pu::DialogOf(dialog)) {
             d->modalOwner = disabled ? ownerHandle : nullptr;
         }
         ReleaseCapture();
-        pu::Window* d = pu::Find(dialog);
-        if (d && !d->dialogEnded) {
+        pu::WindowRef d(dialog);
+        if (d && !pu::Ended(dialog)) {
             pu::MarkModal(*d);
             ShowWindow(dialog, SW_SHOWNORMAL);
         }
@@ -334,7 +269,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
         // dispatched too, so tool windows the owner does not disable still work.
         INT_PTR result = 0;
         MSG msg;
-        while ((d = pu::Find(dialog)) != nullptr && !d->dialogEnded) {
+        while (d && !pu::Ended(dialog)) {
             BOOL got = GetMessageA(&msg, nullptr, 0, 0);
             if (got == 0) {
                 PostQuitMessage(static_cast<int>(msg.wParam));
@@ -348,10 +283,10 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
                 DispatchMessageA(&msg);
             }
         }
-        if ((d = pu::Find(dialog)) != nullptr) {
-            result = d->dialogResult;
-            if (d->modalOwner) {
-                d->modalOwner = nullptr;
+        if (pu::DialogState* state = pu::DialogOf(dialog)) {
+            result = state->result;
+            if (state->modalOwner) {
+                state->modalOwner = nullptr;
             } else {
                 disabled = false;  // EndDialog gave the owner back already
             }
@@ -372,15 +307,15 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLG
 }
 
 BOOL WINAPI EndDialog(HWND h, INT_PTR result) {
-    pu::Window* w = pu::Find(h);
-    if (!w || !w->isDialog) {
+    pu::DialogState* d = pu::DialogOf(h);
+    if (!d) {
         return FALSE;
     }
-    w->dialogEnded = true;
-    w->dialogResult = result;
+    d->ended = true;
+    d->result = result;
     // The owner comes back before the dialog goes, so it is activated again.
-    if (HWND owner = w->modalOwner) {
-        w->modalOwner = nullptr;
+    if (HWND owner = d->modalOwner) {
+        d->modalOwner = nullptr;
         EnableWindow(owner, TRUE);
         if (pu::Window* o = pu::Find(owner)) {
             pu::ActivateWindow(o);
@@ -592,11 +527,12 @@ LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wPa
 
 BOOL WINAPI MapDialogRect(HWND dialog, LPRECT rect) {
     pu::Window* d = pu::Find(dialog);
-    if (!d || !d->isDialog || !rect) {
+    const pu::DialogState* state = d ? d->Dialog() : nullptr;
+    if (!state || !rect) {
         return FALSE;
     }
-    int bx = d->baseX > 0 ? d->baseX : 8;
-    int by = d->baseY > 0 ? d->baseY : 16;
+    int bx = state->baseX > 0 ? state->baseX : 8;
+    int by = state->baseY > 0 ? state->baseY : 16;
     rect->left = pu::MulDivRound(rect->left, bx, 4);
     rect->right = pu::MulDivRound(rect->right, bx, 4);
     rect->top = pu::MulDivRound(rect->top, by, 8);

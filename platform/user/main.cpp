@@ -5,8 +5,9 @@
 #include <clocale>
 #include <string>
 
-#include "platform/user/internal.h"
+#include "platform/user/app.h"
 #include "platform/win32/kernel.h"
+#include "platform/win32/user.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
 

@@ -9,7 +9,9 @@
 #include <new>
 
 #include "platform/rc/resource_tables.h"
-#include "platform/user/internal.h"
+#include "platform/user/menu.h"
+#include "platform/user/qt/widgets.h"
+#include "platform/user/window.h"
 
 namespace platform::user {
 namespace {
@@ -17,10 +19,10 @@ namespace {
 HMENU NewMenu() {
     State& s = S();
     auto menu = std::make_unique<Menu>();
-    HMENU h = reinterpret_cast<HMENU>(s.nextHandle);
-    s.nextHandle += 4;
+    HMENU h = reinterpret_cast<HMENU>(s.table.nextHandle);
+    s.table.nextHandle += 4;
     menu->handle = h;
-    s.menus.emplace(reinterpret_cast<std::uintptr_t>(h), std::move(menu));
+    s.table.menus.emplace(reinterpret_cast<std::uintptr_t>(h), std::move(menu));
     return h;
 }
 
@@ -89,8 +91,8 @@ bool ModifiersMatch(BYTE fVirt) {
 
 Menu* FindMenu(HMENU menu) {
     State& s = S();
-    auto it = s.menus.find(reinterpret_cast<std::uintptr_t>(menu));
-    return it == s.menus.end() ? nullptr : it->second.get();
+    auto it = s.table.menus.find(reinterpret_cast<std::uintptr_t>(menu));
+    return it == s.table.menus.end() ? nullptr : it->second.get();
 }
 
 MenuItem* FindMenuItem(HMENU menu, UINT id, HMENU* owner) {
@@ -121,14 +123,7 @@ HMENU WINAPI LoadMenuA(HINSTANCE, LPCSTR name) {
     // Out of memory gives the failure result Win32 gives, not an exception.
     try {
         pu::S();
-        if (!IS_INTRESOURCE(name)) {
-            if (!name || name[0] != '#') {
-                return nullptr;
-            }
-            name = MAKEINTRESOURCEA(std::atoi(name + 1));
-        }
-        const platform::rc::MenuTemplate* t =
-            platform::rc::FindMenu(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+        const platform::rc::MenuTemplate* t = platform::rc::FindMenu(pu::ResourceId(name));
         if (!t) {
             return nullptr;
         }
@@ -152,11 +147,11 @@ BOOL WINAPI DestroyMenu(HMENU menu) {
             popups.push_back(item.popup);
         }
     }
-    s.menus.erase(reinterpret_cast<std::uintptr_t>(menu));
+    s.table.menus.erase(reinterpret_cast<std::uintptr_t>(menu));
     for (HMENU p : popups) {
         DestroyMenu(p);
     }
-    for (auto& [value, w] : s.windows) {
+    for (auto& [value, w] : s.table.windows) {
         if (w->menu == menu) {
             w->menu = nullptr;
         }
@@ -229,9 +224,9 @@ HACCEL WINAPI CreateAcceleratorTableA(LPACCEL entries, int count) {
         }
         auto table = std::make_unique<pu::AcceleratorTable>();
         table->entries.assign(entries, entries + count);
-        HACCEL h = reinterpret_cast<HACCEL>(s.nextHandle);
-        s.nextHandle += 4;
-        s.accelerators.emplace(reinterpret_cast<std::uintptr_t>(h), std::move(table));
+        HACCEL h = reinterpret_cast<HACCEL>(s.table.nextHandle);
+        s.table.nextHandle += 4;
+        s.table.accelerators.emplace(reinterpret_cast<std::uintptr_t>(h), std::move(table));
         return h;
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -239,14 +234,8 @@ HACCEL WINAPI CreateAcceleratorTableA(LPACCEL entries, int count) {
 }
 
 HACCEL WINAPI LoadAcceleratorsA(HINSTANCE, LPCSTR name) {
-    if (!IS_INTRESOURCE(name)) {
-        if (!name || name[0] != '#') {
-            return nullptr;
-        }
-        name = MAKEINTRESOURCEA(std::atoi(name + 1));
-    }
     const platform::rc::AcceleratorTemplate* t =
-        platform::rc::FindAccelerators(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+        platform::rc::FindAccelerators(pu::ResourceId(name));
     if (!t || t->entries.empty()) {
         return nullptr;
     }
@@ -258,13 +247,13 @@ HACCEL WINAPI LoadAcceleratorsA(HINSTANCE, LPCSTR name) {
 }
 
 BOOL WINAPI DestroyAcceleratorTable(HACCEL table) {
-    return pu::S().accelerators.erase(reinterpret_cast<std::uintptr_t>(table)) ? TRUE : FALSE;
+    return pu::S().table.accelerators.erase(reinterpret_cast<std::uintptr_t>(table)) ? TRUE : FALSE;
 }
 
 int WINAPI TranslateAcceleratorA(HWND h, HACCEL table, LPMSG msg) {
     pu::State& s = pu::S();
-    auto it = s.accelerators.find(reinterpret_cast<std::uintptr_t>(table));
-    if (!msg || it == s.accelerators.end() || !pu::Find(h)) {
+    auto it = s.table.accelerators.find(reinterpret_cast<std::uintptr_t>(table));
+    if (!msg || it == s.table.accelerators.end() || !pu::Find(h)) {
         return 0;
     }
     UINT m = msg->message;

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/user/internal.h"
+#include "platform/user/model.h"
 #include "tests/platform/user/support.h"
 
 namespace {
@@ -13,7 +13,7 @@ class FreshStart : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
         platform::user::State& s = platform::user::S();
         std::vector<HWND> tops;
-        for (auto& [value, w] : s.windows) {
+        for (auto& [value, w] : s.table.windows) {
             if (!(w->style & WS_CHILD)) {
                 tops.push_back(w->handle);
             }
@@ -21,10 +21,10 @@ class FreshStart : public ::testing::EmptyTestEventListener {
         for (HWND h : tops) {
             DestroyWindow(h);
         }
-        s.queue.clear();
-        s.quitPending = false;
-        s.keyState.fill(0);
-        s.capture = nullptr;
+        s.messages.queue.clear();
+        s.messages.quitPending = false;
+        s.input.keyState.fill(0);
+        s.input.capture = nullptr;
         Log().clear();
     }
 };

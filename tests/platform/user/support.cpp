@@ -12,7 +12,8 @@
 
 #include "platform/internal/surface.h"
 #include "platform/internal/window_bridge.h"
-#include "platform/user/internal.h"
+#include "platform/user/model.h"
+#include "platform/user/nonclient.h"
 
 namespace {
 
