@@ -6,6 +6,9 @@
 // plain software (GDI over 32-bit pixel buffers, files, the heap).
 #pragma once
 
+// windows.h first and the headers that need it after it, types.h first
+// here: an order that sorting would break.
+// clang-format off
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -25,3 +28,4 @@
 #include "platform/win32/user.h"
 #include "platform/win32/comdlg.h"
 #endif
+// clang-format on

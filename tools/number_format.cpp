@@ -171,9 +171,8 @@ Decimal17 ToDecimal17(double value) {
     // to_chars with a precision rounds correctly from the exact binary value,
     // ties to even, on every runtime: "d.dddddddddddddddde[+-]x..".
     char text[32];
-    const auto [end, error] =
-        std::to_chars(text, text + sizeof(text), value < 0 ? -value : value,
-                      std::chars_format::scientific, 16);
+    const auto [end, error] = std::to_chars(text, text + sizeof(text), value < 0 ? -value : value,
+                                            std::chars_format::scientific, 16);
     (void)error;  // 24 characters at most: it always fits
     result.digits[0] = static_cast<std::uint8_t>(text[0] - '0');
     for (int i = 1; i < 17; ++i) {

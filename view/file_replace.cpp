@@ -53,9 +53,9 @@ bool MoveTo(HANDLE file, std::uint64_t position) {
 
 struct Target {
     enum Kind {
-        Denied,   // not to be written (or not to be looked at), or no folder to make it in
-        Existing, // a file this process may write
-        Made,     // made empty just now, where nothing was: removed again on failure
+        Denied,    // not to be written (or not to be looked at), or no folder to make it in
+        Existing,  // a file this process may write
+        Made,      // made empty just now, where nothing was: removed again on failure
     } kind = Denied;
     std::string path;  // with every symbolic link resolved
 };
@@ -65,8 +65,8 @@ struct Target {
 std::string FinalPathOf(HANDLE file) {
     std::vector<char> buffer(MAX_PATH + 1);
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD n = GetFinalPathNameByHandleA(file, buffer.data(),
-                                                  static_cast<DWORD>(buffer.size()), 0);
+        const DWORD n =
+            GetFinalPathNameByHandleA(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
         if (n == 0) {
             return {};
         }

@@ -135,8 +135,8 @@ bool FractalView::Recolor() {
     if (pixels.get() != nullptr && image != nullptr &&
         ColorCounts(grid, engine->iterationLimit, gradient,
                     std::span<ImagePixel>(static_cast<ImagePixel*>(pixels.get()), pixelCount))) {
-        SetDIBits(memoryDC.get(), image.get(), 0, static_cast<UINT>(h), pixels.get(), AsBitmapInfo(header),
-                  DIB_RGB_COLORS);
+        SetDIBits(memoryDC.get(), image.get(), 0, static_cast<UINT>(h), pixels.get(),
+                  AsBitmapInfo(header), DIB_RGB_COLORS);
     }
     recolorPending = 0;
     return true;
@@ -181,8 +181,8 @@ bool FractalView::ReadPixels(std::int32_t height, void* destination) const {
         return false;
     }
     BITMAPV4HEADER format = header;
-    const int lines = GetDIBits(memoryDC.get(), image.get(), 0, static_cast<UINT>(height), destination,
-                                AsBitmapInfo(format), DIB_RGB_COLORS);
+    const int lines = GetDIBits(memoryDC.get(), image.get(), 0, static_cast<UINT>(height),
+                                destination, AsBitmapInfo(format), DIB_RGB_COLORS);
     return lines == height;
 }
 

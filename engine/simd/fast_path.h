@@ -127,14 +127,13 @@
 //   Every bound is computed in double from non-negative terms and then
 //   enlarged by the factor 1 + 2^-40, far more than the few roundings in it.
 // The orbit point the chain starts from is the fast path's pair, which is the
-// exact path's (3 above) and need not have been tested yet: (c) bounds it too; the chain's centres are the double orbit from it,
-// computed in double like any other numbers. Pass 1 only chooses P (the first
-// step at which the orbit comes back within kNearReturn of its start) and the
-// radius r_0 (from a first-order estimate of the chain, see NeverEscapes), and
-// skips the chain when that estimate already fails; a poor choice only makes
-// the proof fail, and then the pixel goes on iterating, so the count never
-// depends on it. Cardioid or bulb
-// formulas are not used: the chain proves each point on its own orbit.
+// exact path's (3 above) and need not have been tested yet: (c) bounds it too; the chain's centres
+// are the double orbit from it, computed in double like any other numbers. Pass 1 only chooses P
+// (the first step at which the orbit comes back within kNearReturn of its start) and the radius r_0
+// (from a first-order estimate of the chain, see NeverEscapes), and skips the chain when that
+// estimate already fails; a poor choice only makes the proof fail, and then the pixel goes on
+// iterating, so the count never depends on it. Cardioid or bulb formulas are not used: the chain
+// proves each point on its own orbit.
 #pragma once
 
 #include <cstdint>

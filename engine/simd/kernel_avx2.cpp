@@ -102,8 +102,8 @@ __m128i Mask32(int bits) {
 // proof, tried once per stored pair: the others' stored pairs are dropped).
 // z here is not tested yet; fast_path.h says why both still hold. Out of line:
 // it is rare, and the register loop need not keep room for it.
-__attribute__((noinline)) int Proven(Lanes& lanes, int j, __m256d zr, __m256d zi,
-                                     std::uint32_t it, int near, double noPair) {
+__attribute__((noinline)) int Proven(Lanes& lanes, int j, __m256d zr, __m256d zi, std::uint32_t it,
+                                     int near, double noPair) {
     alignas(32) double r[kW];
     alignas(32) double i[kW];
     _mm256_store_pd(r, zr);
@@ -192,28 +192,28 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
         const __m256d taken = LaneMask(take);
         const __m128i free32 =
             _mm_load_si128(reinterpret_cast<const __m128i*>(kExpansion.mask32[free]));
-        const __m256d cr = _mm256_blendv_pd(_mm256_load_pd(lanes.cr + j * kW),
-                                             _mm256_and_pd(x, taken), m);
+        const __m256d cr =
+            _mm256_blendv_pd(_mm256_load_pd(lanes.cr + j * kW), _mm256_and_pd(x, taken), m);
         const __m256d ci = _mm256_blendv_pd(_mm256_load_pd(lanes.ci + j * kW),
-                                             _mm256_and_pd(_mm256_set1_pd(queue.y), taken), m);
+                                            _mm256_and_pd(_mm256_set1_pd(queue.y), taken), m);
         _mm256_store_pd(lanes.cr + j * kW, cr);
         _mm256_store_pd(lanes.ci + j * kW, ci);
         std::uint32_t* const laneCol = reinterpret_cast<std::uint32_t*>(lanes.col) + j * kW;
         Store4(laneCol, _mm_blendv_epi8(Load4(laneCol), c, free32));
-        Store4(lanes.start + j * kW, _mm_blendv_epi8(Load4(lanes.start + j * kW),
-                                                     _mm_set1_epi32(static_cast<int>(it - 1)),
-                                                     free32));
+        Store4(lanes.start + j * kW,
+               _mm_blendv_epi8(Load4(lanes.start + j * kW),
+                               _mm_set1_epi32(static_cast<int>(it - 1)), free32));
         if (shortcuts) {
             const __m256d none = _mm256_set1_pd(noPair);
             _mm256_store_pd(lanes.savedR + j * kW,
                             _mm256_blendv_pd(_mm256_load_pd(lanes.savedR + j * kW), none, m));
             _mm256_store_pd(lanes.savedI + j * kW,
                             _mm256_blendv_pd(_mm256_load_pd(lanes.savedI + j * kW), none, m));
-            Store4(lanes.saveAt + j * kW,
-                   _mm_blendv_epi8(
-                       Load4(lanes.saveAt + j * kW),
-                       _mm_set1_epi32(static_cast<int>(it + fastpath::kFirstSaveInterval)),
-                       free32));
+            Store4(
+                lanes.saveAt + j * kW,
+                _mm_blendv_epi8(Load4(lanes.saveAt + j * kW),
+                                _mm_set1_epi32(static_cast<int>(it + fastpath::kFirstSaveInterval)),
+                                free32));
             Store4(lanes.interval + j * kW,
                    _mm_blendv_epi8(Load4(lanes.interval + j * kW),
                                    _mm_set1_epi32(static_cast<int>(fastpath::kFirstSaveInterval)),
@@ -306,17 +306,17 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
             __m128i least = limitV;
 #pragma GCC unroll 8
             for (int j = 0; j < kV; ++j) {
-                const int reached =
-                    lanes.active[j] &
-                    _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(
-                        _mm_sub_epi32(now, Load4(lanes.start + j * kW)), limitV)));
+                const int reached = lanes.active[j] &
+                                    _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(
+                                        _mm_sub_epi32(now, Load4(lanes.start + j * kW)), limitV)));
                 if (reached != 0) {
                     finish(j, reached, true);
                 }
                 // Steps left until the limit, for the active lanes.
                 const __m128i left =
                     _mm_sub_epi32(limitV, _mm_sub_epi32(now, Load4(lanes.start + j * kW)));
-                least = _mm_min_epu32(least, _mm_blendv_epi8(limitV, left, Mask32(lanes.active[j])));
+                least =
+                    _mm_min_epu32(least, _mm_blendv_epi8(limitV, left, Mask32(lanes.active[j])));
             }
             least = _mm_min_epu32(least, _mm_shuffle_epi32(least, _MM_SHUFFLE(1, 0, 3, 2)));
             least = _mm_min_epu32(least, _mm_shuffle_epi32(least, _MM_SHUFFLE(2, 3, 0, 1)));
@@ -355,13 +355,13 @@ void Row(std::uint32_t* out, std::int32_t width, double x1, double dx, double y,
                 _mm256_store_pd(savedR, _mm256_blendv_pd(_mm256_load_pd(savedR), zr[j], due64));
                 _mm256_store_pd(savedI, _mm256_blendv_pd(_mm256_load_pd(savedI), zi[j], due64));
                 const __m128i interval = Load4(lanes.interval + j * kW);
-                const __m128i longer = _mm_min_epu32(
-                    _mm_add_epi32(interval, _mm_srli_epi32(interval, 1)),
-                    _mm_set1_epi32(static_cast<int>(fastpath::kMaxSaveInterval)));
+                const __m128i longer =
+                    _mm_min_epu32(_mm_add_epi32(interval, _mm_srli_epi32(interval, 1)),
+                                  _mm_set1_epi32(static_cast<int>(fastpath::kMaxSaveInterval)));
                 const __m128i next = _mm_blendv_epi8(interval, longer, due);
                 Store4(lanes.interval + j * kW, next);
-                Store4(lanes.saveAt + j * kW,
-                       _mm_blendv_epi8(Load4(lanes.saveAt + j * kW), _mm_add_epi32(now, next), due));
+                Store4(lanes.saveAt + j * kW, _mm_blendv_epi8(Load4(lanes.saveAt + j * kW),
+                                                              _mm_add_epi32(now, next), due));
                 if (proven != 0) {
                     finish(j, proven, true);
                 }

@@ -140,8 +140,10 @@ void PlaceOver(QWidget& box, HWND owner) {
         const QRect area = screen->availableGeometry();
         // Right and bottom first, so a box larger than the area keeps its
         // top-left corner (title and first controls) on the screen.
-        at.setX(std::max(area.left(), std::min(at.x(), area.left() + area.width() - outer.width())));
-        at.setY(std::max(area.top(), std::min(at.y(), area.top() + area.height() - outer.height())));
+        at.setX(
+            std::max(area.left(), std::min(at.x(), area.left() + area.width() - outer.width())));
+        at.setY(
+            std::max(area.top(), std::min(at.y(), area.top() + area.height() - outer.height())));
     }
     box.move(at);
     box.winId();  // creates the native window, so that it has a handle

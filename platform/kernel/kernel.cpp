@@ -627,9 +627,9 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
         return FALSE;
     }
     // The move is made; a failed flush says that it may not survive a power cut.
-    if (writeThrough && (!SyncFolderOf(lpNewFileName) ||
-                         (FolderOf(lpExistingFileName) != FolderOf(lpNewFileName) &&
-                          !SyncFolderOf(lpExistingFileName))))
+    if (writeThrough &&
+        (!SyncFolderOf(lpNewFileName) || (FolderOf(lpExistingFileName) != FolderOf(lpNewFileName) &&
+                                          !SyncFolderOf(lpExistingFileName))))
         return FALSE;
     return TRUE;
 }
@@ -647,8 +647,8 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName,
                          LPCSTR lpBackupFileName, DWORD dwReplaceFlags, LPVOID lpExclude,
                          LPVOID lpReserved) {
-    constexpr DWORD kKnown = REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS |
-                             REPLACEFILE_IGNORE_ACL_ERRORS;
+    constexpr DWORD kKnown =
+        REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS;
     if (lpReplacedFileName == nullptr || lpReplacementFileName == nullptr ||
         lpBackupFileName != nullptr || lpExclude != nullptr || lpReserved != nullptr ||
         (dwReplaceFlags & ~kKnown) != 0) {

@@ -1,7 +1,8 @@
 // The Win32 names a resource file may use without their headers: window,
 // dialog and control styles, extended styles, dialog result ids, virtual keys,
 // the version resource's constants and the manifest's type and id, with the
-// values of the Windows SDK headers (as a resource compiler sees them). The reader skips #include <windows.h>, so it looks these up itself.
+// values of the Windows SDK headers (as a resource compiler sees them). The reader skips #include
+// <windows.h>, so it looks these up itself.
 #pragma once
 
 #include <cstdint>

@@ -90,9 +90,9 @@ bool ReadLayout(const Input& in, Layout& layout) {
     std::uint32_t b = 0, m = 0, offBits = 0, infoSize = 0, width = 0, height = 0, planes = 0,
                   sizeImage = 0, colorsUsed = 0;
     if (!in.U8(0, b) || !in.U8(1, m) || b != 'B' || m != 'M' || !in.U32(10, offBits) ||
-        !in.U32(14, infoSize) || !in.U32(18, width) || !in.U32(22, height) ||
-        !in.U16(26, planes) || !in.U16(28, layout.bits) || !in.U32(30, layout.compression) ||
-        !in.U32(34, sizeImage) || !in.U32(46, colorsUsed)) {
+        !in.U32(14, infoSize) || !in.U32(18, width) || !in.U32(22, height) || !in.U16(26, planes) ||
+        !in.U16(28, layout.bits) || !in.U32(30, layout.compression) || !in.U32(34, sizeImage) ||
+        !in.U32(46, colorsUsed)) {
         return false;
     }
     const std::uint64_t headersEnd = kFileHeaderBytes + infoSize;
@@ -112,8 +112,8 @@ bool ReadLayout(const Input& in, Layout& layout) {
         kMaxBmpPixels) {
         return false;
     }
-    const bool indexed = layout.bits == 8 &&
-                         (layout.compression == kBiRgb || layout.compression == kBiRle8);
+    const bool indexed =
+        layout.bits == 8 && (layout.compression == kBiRgb || layout.compression == kBiRle8);
     const bool direct = (layout.bits == 24 || layout.bits == 32) && layout.compression == kBiRgb;
     // RLE8 is bottom-up only.
     if ((!indexed && !direct) || (layout.compression == kBiRle8 && layout.topDown)) {
@@ -281,9 +281,9 @@ std::optional<DecodedBmp> DecodeBmp(const std::uint8_t* data, std::size_t size) 
         bmp.width = layout.width;
         bmp.height = layout.height;
         const std::uint32_t background = layout.palette.empty() ? 0xFF000000u : layout.palette[0];
-        bmp.pixels.assign(static_cast<std::size_t>(layout.width) *
-                              static_cast<std::size_t>(layout.height),
-                          background);
+        bmp.pixels.assign(
+            static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height),
+            background);
         Output out(bmp);
         const bool decoded = layout.compression == kBiRle8 ? DecodeRle8(in, layout, out)
                                                            : DecodeRows(in, layout, out);

@@ -33,11 +33,11 @@ inline std::vector<std::uint32_t> ViewImage() {
 }
 
 // The image the counts give with these colours, bottom-up as the view keeps it.
-inline std::vector<std::uint32_t> ExpectedImage(const FractalEngine& engine, const ColorRef (&colors)[3]) {
+inline std::vector<std::uint32_t> ExpectedImage(const FractalEngine& engine,
+                                                const ColorRef (&colors)[3]) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(engine.bufferWidth) *
                                       static_cast<std::size_t>(engine.bufferHeight));
     EXPECT_TRUE(ColorCounts(CountGrid{engine.Counts(), engine.bufferWidth, engine.bufferHeight},
                             engine.iterationLimit, SplitColors(colors), pixels));
     return pixels;
 }
-

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/explorer_support.h"
 #include "engine/escape_time.h"
 #include "engine/geometry.h"
 #include "platform/internal/window_bridge.h"
 #include "resources/resource.h"
+#include "tests/app/explorer_support.h"
 #include "tools/colors_window.h"
 #include "tools/coordinates_window.h"
 #include "tools/progress_window.h"
@@ -196,8 +196,8 @@ TEST_F(Explorer, AClickZoomsInAndARightClickZoomsOutAsAnAltReleaseThere) {
     for (const bool right : {false, true}) {
         const Region before = engine_.region;
         const Selection point{30, 20, 30, 20};
-        SendMessageA(view, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN,
-                     right ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(30, 20));
+        SendMessageA(view, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON,
+                     MAKELPARAM(30, 20));
         SendMessageA(view, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
         const auto expected = ZoomRegion(before, point, client.right, client.bottom, right);
         ASSERT_TRUE(expected.has_value());

@@ -17,8 +17,8 @@
 #include "platform/internal/faults.h"
 #include "resources/resource.h"
 #include "tests/app/explorer_support.h"
-#include "tools/colors_window.h"
 #include "tools/color_set_data.h"
+#include "tools/colors_window.h"
 
 namespace {
 

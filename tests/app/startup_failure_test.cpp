@@ -22,9 +22,8 @@ struct NthFault {
     int n;
     int seen = 0;
     void Install() {
-        platform::SetFaultInjector([this](platform::FaultSite asked) {
-            return asked == site && ++seen == n;
-        });
+        platform::SetFaultInjector(
+            [this](platform::FaultSite asked) { return asked == site && ++seen == n; });
     }
     ~NthFault() { platform::SetFaultInjector({}); }
 };
@@ -45,7 +44,9 @@ struct StartUpStep {
     bool frameWasCreated;
 };
 
-void PrintTo(const StartUpStep& step, std::ostream* os) { *os << step.name; }
+void PrintTo(const StartUpStep& step, std::ostream* os) {
+    *os << step.name;
+}
 
 class FailedStartUp : public ::testing::TestWithParam<StartUpStep> {};
 

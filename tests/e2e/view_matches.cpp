@@ -78,8 +78,7 @@ bool ParseGesture(const char* text, Gesture& gesture) {
     }
     Selection& d = gesture.drawn;
     char end = 0;
-    return std::sscanf(s.c_str(), "%d,%d,%d,%d%c", &d.left, &d.top, &d.right, &d.bottom, &end) ==
-           4;
+    return std::sscanf(s.c_str(), "%d,%d,%d,%d%c", &d.left, &d.top, &d.right, &d.bottom, &end) == 4;
 }
 
 std::vector<Gesture> gestures;
@@ -145,7 +144,9 @@ int main(int argc, char** argv) {
         gestures.push_back(g);
     }
     if (!usable) {
-        std::fprintf(stderr, "usage: view_matches SHOT.ppm FRAME_WIDTH FRAME_HEIGHT [from:W,H] [[alt:]L,T,R,B...]\n");
+        std::fprintf(stderr,
+                     "usage: view_matches SHOT.ppm FRAME_WIDTH FRAME_HEIGHT [from:W,H] "
+                     "[[alt:]L,T,R,B...]\n");
         return 2;
     }
     const int frameWidth = std::atoi(argv[2]);

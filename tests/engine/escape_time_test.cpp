@@ -29,7 +29,8 @@ void ExpectRowMatchesMpfr(std::int32_t width, double x1, double dx, double y, st
     std::vector<std::uint32_t> expected(exact.size());
     ComputeRowExact(exact.data(), width, x1, dx, y, limit);
     reference::Row(expected.data(), width, x1, dx, y, limit);
-    ASSERT_EQ(exact, expected) << "row x1=" << x1 << " dx=" << dx << " y=" << y << " limit=" << limit;
+    ASSERT_EQ(exact, expected) << "row x1=" << x1 << " dx=" << dx << " y=" << y
+                               << " limit=" << limit;
 }
 
 TEST(ExactPath, GradualUnderflowDoesNotDecideTheStep) {
@@ -102,12 +103,13 @@ TEST(ExactPath, ExtremeRowsMatchMpfr) {
     } rows[] = {
         // A running x beyond the double range (plain doubles make it infinite,
         // and 0 * inf is NaN on y = 0), the last passing back into range.
-        {5, 1.7e308, 1e308, 0.0, 100},   {7, -1.7e308, -1e308, 1e-300, 100},
-        {7, 1.7e308, -1e308, 0.0, 100},
-        {8, 1e-160, 1e-161, 1e-160, 200}, {8, -1e-300, 3e-301, 1e-300, 200},
-        {8, 4.9e-324, 4.9e-324, -4.9e-324, 50}, {6, 1e200, 1e199, -1e200, 50},
-        {4, NAN, 0.1, 0.0, 50},  {4, -2.0, NAN, 0.0, 50},  {4, INFINITY, 1.0, 0.0, 50},
-        {4, -INFINITY, 1.0, 0.5, 50}, {4, 0.0, 0.0, INFINITY, 50}, {4, -1.0, INFINITY, NAN, 50},
+        {5, 1.7e308, 1e308, 0.0, 100},     {7, -1.7e308, -1e308, 1e-300, 100},
+        {7, 1.7e308, -1e308, 0.0, 100},    {8, 1e-160, 1e-161, 1e-160, 200},
+        {8, -1e-300, 3e-301, 1e-300, 200}, {8, 4.9e-324, 4.9e-324, -4.9e-324, 50},
+        {6, 1e200, 1e199, -1e200, 50},     {4, NAN, 0.1, 0.0, 50},
+        {4, -2.0, NAN, 0.0, 50},           {4, INFINITY, 1.0, 0.0, 50},
+        {4, -INFINITY, 1.0, 0.5, 50},      {4, 0.0, 0.0, INFINITY, 50},
+        {4, -1.0, INFINITY, NAN, 50},
     };
     for (const auto& r : rows) {
         ExpectRowMatchesMpfr(r.width, r.x1, r.dx, r.y, r.limit);

@@ -76,9 +76,9 @@ TEST(FractalEngine, CountsAreTheExactPathsRowByRow) {
         std::int32_t width, height;
         std::uint32_t limit;
     } cases[] = {
-        {{-2.0, -1.5, 1.0, 1.5}, 13, 9, 300},   {{-2.0, 1.5, 1.0, -1.5}, 16, 8, 200},
+        {{-2.0, -1.5, 1.0, 1.5}, 13, 9, 300},       {{-2.0, 1.5, 1.0, -1.5}, 16, 8, 200},
         {{-1.5e308, -1.0, 1.5e308, 1.0}, 4, 2, 20}, {{NAN, -1.0, 1.0, 1.0}, 3, 2, 40},
-        {{-2.0, -1.5, 1.0, 1.5}, 5, 4, 0},      {{-2.0, -1.5, 1.0, 1.5}, 5, 4, 1},
+        {{-2.0, -1.5, 1.0, 1.5}, 5, 4, 0},          {{-2.0, -1.5, 1.0, 1.5}, 5, 4, 1},
     };
     for (const auto& c : cases) {
         FractalEngine engine = Engine(c.region, c.width, c.height, c.limit);
@@ -146,10 +146,19 @@ TEST(FractalEngine, ProgressIsPacedByTheClock) {
     } cases[] = {
         {"a fast picture never updates", true, 4, {1000, 1}, {open, "show", "hide"}},
         {"20 ms rows update after every third row",
-         true, 4, {0, 20}, {open, "show", "progress 2", "progress 5", "hide"}},
+         true,
+         4,
+         {0, 20},
+         {open, "show", "progress 2", "progress 5", "hide"}},
         {"the clock wrapping past 2^32 keeps updating",
-         true, 4, {0xFFFFFFD0u, 20}, {open, "show", "progress 2", "progress 5", "hide"}},
-        {"no owner opens and shows nothing", false, 4, {0, 60},
+         true,
+         4,
+         {0xFFFFFFD0u, 20},
+         {open, "show", "progress 2", "progress 5", "hide"}},
+        {"no owner opens and shows nothing",
+         false,
+         4,
+         {0, 60},
          {"progress 0", "progress 1", "progress 2", "progress 3", "progress 4", "progress 5",
           "hide"}},
     };

@@ -45,8 +45,10 @@ TEST(FitRegionToAspect, LeavesMatchingUnorderedAndEmptyInputsBitForBit) {
     const struct {
         Region region;
         std::int32_t w, h;
-    } cases[] = {{{-2, -1.5, 2, 1.5}, 400, 300}, {{NAN, 0, 1, 1}, 400, 300},
-                 {{1, 1, 1, 1}, 400, 300},       {{-2, -1, 2, 1}, 0, 300},
+    } cases[] = {{{-2, -1.5, 2, 1.5}, 400, 300},
+                 {{NAN, 0, 1, 1}, 400, 300},
+                 {{1, 1, 1, 1}, 400, 300},
+                 {{-2, -1, 2, 1}, 0, 300},
                  {{-2, -1, 2, 1}, 400, 0}};
     for (const auto& c : cases) {
         EXPECT_TRUE(SameBits(FittedRegion(c.w, c.h, c.region), c.region)) << c.w << " x " << c.h;
@@ -69,7 +71,10 @@ TEST(FitSelectionToAspect, WorkedExamplesAndNoOutOfRangeConversion) {
         {1, 1, {INT32_MIN, 0, INT32_MAX, 1}, {INT32_MIN, 0, INT32_MAX, 1}},
         {0, 300, {0, 0, 2000000000, 10}, {0, 0, 2000000000, 10}},
         {300, 0, {0, 0, 2000000000, 10}, {0, 0, 2000000000, 10}},
-        {1, 1, {0, INT32_MAX - 10, 1000000000, INT32_MAX}, {0, INT32_MAX - 10, 1000000000, INT32_MAX}},
+        {1,
+         1,
+         {0, INT32_MAX - 10, 1000000000, INT32_MAX},
+         {0, INT32_MAX - 10, 1000000000, INT32_MAX}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FittedSelection(c.w, c.h, c.in), c.out) << c.in.left << ", " << c.in.top;

@@ -132,10 +132,13 @@ TEST_P(KernelTest, RowsOfDifferentPicturesMayComeInAnyOrder) {
     // rows of pictures that share x1 but not dx or width, or share dx and
     // width but not x1, come in turn here, and each must use its own samples
     // and write nothing past its end.
-    struct Columns { double x1, dx; std::int32_t width; };
+    struct Columns {
+        double x1, dx;
+        std::int32_t width;
+    };
     // Each differs from the one before in one of x1, dx and width; one has a
     // column whose sample is too small for the fast path.
-    const Columns pictures[] = {{-2.0, 0.125, 30},  {-2.0, 0.0625, 30},    {-2.0, 0.0625, 9},
+    const Columns pictures[] = {{-2.0, 0.125, 30}, {-2.0, 0.0625, 30},    {-2.0, 0.0625, 9},
                                 {-1.5, 0.0625, 9}, {0x1p-470, 0.125, 40}, {-2.0, 0.125, 30}};
     for (int round = 0; round < 2; ++round) {
         for (const Columns& c : pictures) {
@@ -146,8 +149,8 @@ TEST_P(KernelTest, RowsOfDifferentPicturesMayComeInAnyOrder) {
                 info_->kernel(fast.data(), c.width, c.x1, c.dx, y, 400);
                 EXPECT_EQ(fast.back(), 0xDEADu) << "written past the row";
                 fast.pop_back();
-                EXPECT_EQ(fast, exact) << "x1 " << c.x1 << " dx " << c.dx << " width " << c.width
-                                       << " y " << y;
+                EXPECT_EQ(fast, exact)
+                    << "x1 " << c.x1 << " dx " << c.dx << " width " << c.width << " y " << y;
             }
         }
     }
@@ -157,18 +160,26 @@ TEST_P(KernelTest, MatchesTheExactPathAtTheEdgesOfTheDoubleRange) {
     const Picture pictures[] = {
         // Huge samples: squares beyond the double range, samples at and beyond
         // 2^510, a running x that passes beyond the double range.
-        {{1e200, 1e200, 3e200, 2e200}, 7, 3, 50}, {{-1e200, -1e200, 1e200, 1e200}, 17, 5, 50},
-        {{-1.7e308, -1.7e308, 1.7e308, 1.7e308}, 9, 5, 50}, {{1.7e308, 0.0, 1.79e308, 1.0}, 17, 2, 50},
-        {{0x1p509, 0.0, 0x1p511, 0x1p511}, 17, 4, 50}, {{-0x1p-500, -1.0, 4.0, 1.0}, 17, 3, 50},
+        {{1e200, 1e200, 3e200, 2e200}, 7, 3, 50},
+        {{-1e200, -1e200, 1e200, 1e200}, 17, 5, 50},
+        {{-1.7e308, -1.7e308, 1.7e308, 1.7e308}, 9, 5, 50},
+        {{1.7e308, 0.0, 1.79e308, 1.0}, 17, 2, 50},
+        {{0x1p509, 0.0, 0x1p511, 0x1p511}, 17, 4, 50},
+        {{-0x1p-500, -1.0, 4.0, 1.0}, 17, 3, 50},
         // Tiny samples, whose squares fall below the normal range, and rows
         // and columns on the axes (exact zeros on both in the fourth).
-        {{-1e-300, -1e-300, 1e-300, 1e-300}, 17, 7, 200}, {{-1e-160, -1e-160, 1e-160, 1e-160}, 7, 7, 200},
-        {{-0.8, -1e-200, 0.3, 1e-200}, 17, 4, 300}, {{-1.0, -0.75, 1.0, 0.75}, 8, 6, 300},
-        {{-0x1p-459, 0.3, 0x1p-459, 0.5}, 16, 3, 300}, {{-0.1, 0x1p-458, 0.2, 0x1p-457}, 16, 3, 300},
+        {{-1e-300, -1e-300, 1e-300, 1e-300}, 17, 7, 200},
+        {{-1e-160, -1e-160, 1e-160, 1e-160}, 7, 7, 200},
+        {{-0.8, -1e-200, 0.3, 1e-200}, 17, 4, 300},
+        {{-1.0, -0.75, 1.0, 0.75}, 8, 6, 300},
+        {{-0x1p-459, 0.3, 0x1p-459, 0.5}, 16, 3, 300},
+        {{-0.1, 0x1p-458, 0.2, 0x1p-457}, 16, 3, 300},
         {{-2.0, 0.0, 0.5, 0.0}, 17, 1, 1000},
         // Non-finite corners and steps.
-        {{NAN, -1.0, 1.0, 1.0}, 7, 3, 40}, {{-1.0, NAN, 1.0, 1.0}, 7, 3, 40},
-        {{-INFINITY, -1.0, 1.0, 1.0}, 7, 3, 40}, {{-1.0, -1.0, INFINITY, 1.0}, 7, 3, 40},
+        {{NAN, -1.0, 1.0, 1.0}, 7, 3, 40},
+        {{-1.0, NAN, 1.0, 1.0}, 7, 3, 40},
+        {{-INFINITY, -1.0, 1.0, 1.0}, 7, 3, 40},
+        {{-1.0, -1.0, INFINITY, 1.0}, 7, 3, 40},
         {{-1.0, -1.0, 1.0, INFINITY}, 7, 3, 40},
     };
     for (const Picture& p : pictures) {
@@ -187,12 +198,15 @@ TEST_P(KernelTest, PeriodicPointsAndLateEscapersKeepTheirCounts) {
         double cr, ci;
         bool escapes, repeatsSoon;
     } points[] = {
-        {0.0, 0.0, false, true},       {-1.0, 0.0, false, true},     {-2.0, 0.0, false, true},
-        {-1.75, 0.0, false, false},    {-0.1, 0.1, false, true},     {0.2, -0.3, false, true},
-        {-0.5, 0.5, false, true},      {0.25, 0.0, false, false},    {-1.1, 0.05, false, true},
-        {-0.12, 0.75, false, true},    {-1.7549, 0.0, false, true},  {0.0, 1.0, false, true},
-        {0.2501, 0.0, true, false},    {0.26, 0.0, true, false},     {-0.75, 0.002, true, false},
-        {-0.75, 0.0002, true, false},  {0.25001, 0.0, true, false},  {0.3, 0.0, true, false},
+        {0.0, 0.0, false, true},         {-1.0, 0.0, false, true},
+        {-2.0, 0.0, false, true},        {-1.75, 0.0, false, false},
+        {-0.1, 0.1, false, true},        {0.2, -0.3, false, true},
+        {-0.5, 0.5, false, true},        {0.25, 0.0, false, false},
+        {-1.1, 0.05, false, true},       {-0.12, 0.75, false, true},
+        {-1.7549, 0.0, false, true},     {0.0, 1.0, false, true},
+        {0.2501, 0.0, true, false},      {0.26, 0.0, true, false},
+        {-0.75, 0.002, true, false},     {-0.75, 0.0002, true, false},
+        {0.25001, 0.0, true, false},     {0.3, 0.0, true, false},
         {-0.7453, 0.11301, true, false}, {-0.74529, 0.113075, true, false},
         {-2.0000001, 0.0, true, false},
     };

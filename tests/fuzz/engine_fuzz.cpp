@@ -34,7 +34,8 @@ void ComparingKernel(std::uint32_t* out, std::int32_t width, double x1, double d
         std::fill(other.begin(), other.end(), 0xDEADu);
         kernel.kernel(other.data(), width, x1, dx, y, limit);
         // The same counts, and nothing written past the row.
-        FUZZ_CHECK(std::equal(out, out + std::max(width, 0), other.begin()) && other.back() == 0xDEADu);
+        FUZZ_CHECK(std::equal(out, out + std::max(width, 0), other.begin()) &&
+                   other.back() == 0xDEADu);
     }
 }
 
@@ -65,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int step = 0; step < 32 && !in.Empty(); ++step) {
         switch (in.Take<std::uint8_t>() % 6) {
             case 0:  // braced: the corners are read in order
-                engine.SetRegion(Region{in.TakeDouble(), in.TakeDouble(), in.TakeDouble(), in.TakeDouble()});
+                engine.SetRegion(
+                    Region{in.TakeDouble(), in.TakeDouble(), in.TakeDouble(), in.TakeDouble()});
                 break;
             case 1: {
                 // -2 .. kMaxWidth - 3 wide, -2 .. 5 high: negative and zero sides too.

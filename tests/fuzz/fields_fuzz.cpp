@@ -33,10 +33,12 @@ bool SameDouble(double a, double b) {
 void CheckShown(double value) {
     ShownNumber field;
     field.Show(value, 16, kFieldSize);
-    FUZZ_CHECK(std::strlen(field.Text()) < kFieldSize && SameDouble(field.Read(field.Text()), value));
+    FUZZ_CHECK(std::strlen(field.Text()) < kFieldSize &&
+               SameDouble(field.Read(field.Text()), value));
 
     char wide[kWideFieldSize];
-    FUZZ_CHECK(FormatCorner(value, 18, wide, sizeof wide) < sizeof wide && std::strlen(wide) < sizeof wide);
+    FUZZ_CHECK(FormatCorner(value, 18, wide, sizeof wide) < sizeof wide &&
+               std::strlen(wide) < sizeof wide);
 
     if (std::isfinite(value)) {
         char shortest[32];
@@ -52,7 +54,8 @@ void CheckShown(double value) {
 // doubles).
 double ReferenceCorner(const std::string& text) {
     const std::size_t first = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
-    const std::size_t last = std::min(text.find_first_not_of("0123456789+-.eE", first), text.size());
+    const std::size_t last =
+        std::min(text.find_first_not_of("0123456789+-.eE", first), text.size());
     return std::strtod(text.substr(first, last - first).c_str(), nullptr);
 }
 
@@ -72,7 +75,8 @@ std::uint32_t ReferenceUnsigned(const std::string& text, bool& translated) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in(data, size);
     Region shown{in.TakeDouble(), in.TakeDouble(), in.TakeDouble(), in.TakeDouble()};
-    const std::int32_t width = in.Take<std::uint16_t>() % 2048, height = in.Take<std::uint16_t>() % 2048;
+    const std::int32_t width = in.Take<std::uint16_t>() % 2048,
+                       height = in.Take<std::uint16_t>() % 2048;
     const std::uint8_t edited = in.Take<std::uint8_t>();
 
     double* corners[4] = {&shown.X1, &shown.Y1, &shown.X2, &shown.Y2};

@@ -83,12 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 4: {
                 // A resize message as the frame would hand it over.
-                static constexpr std::uint32_t kMessages[] = {
-                    WM_SIZE, WM_SIZING, WM_SYSCOMMAND, WM_EXITSIZEMOVE, WM_NCLBUTTONDBLCLK};
+                static constexpr std::uint32_t kMessages[] = {WM_SIZE, WM_SIZING, WM_SYSCOMMAND,
+                                                              WM_EXITSIZEMOVE, WM_NCLBUTTONDBLCLK};
                 static constexpr std::uintptr_t kCommands[] = {SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE,
                                                                SC_MAXIMIZE | 2};
                 const std::uint8_t pick = in.Take<std::uint8_t>();
-                const auto event = SizingEventForMessage(kMessages[pick % 5], kCommands[(pick >> 3) % 4]);
+                const auto event =
+                    SizingEventForMessage(kMessages[pick % 5], kCommands[(pick >> 3) % 4]);
                 if (!event) {
                     break;
                 }

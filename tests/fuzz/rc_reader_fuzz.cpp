@@ -45,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     loader.bitmap = std::move(rest);
     const auto result = platform::rc::reader::ParseResourceFile("in.rc", loader);
     FUZZ_CHECK(result.ok || !result.error.message.empty());
-    FUZZ_CHECK(!result.ok || !platform::rc::reader::EmitTablesSource(result.resources, "in.rc").empty());
+    FUZZ_CHECK(!result.ok ||
+               !platform::rc::reader::EmitTablesSource(result.resources, "in.rc").empty());
     return 0;
 }

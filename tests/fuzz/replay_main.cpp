@@ -1,6 +1,6 @@
-// Runs a fuzz target once on each file of the corpus folders it is given, as libFuzzer would, so the seeds and the inputs that once failed
-// are checked by every build, sanitizers included. Fails when there is no
-// input at all, so a missing corpus is not a pass.
+// Runs a fuzz target once on each file of the corpus folders it is given, as libFuzzer would, so
+// the seeds and the inputs that once failed are checked by every build, sanitizers included. Fails
+// when there is no input at all, so a missing corpus is not a pass.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

@@ -63,8 +63,9 @@ TEST_F(RenderToFileTest, ShowsTheEngineOkChangesNothingAndBrowseWritesTheChoiceB
         return all;
     };
     // 18 decimals, from the exact double (-1.35 is a little below -1.35).
-    EXPECT_EQ(fields(), "-2.000000000000000000|-1.350000000000000100|1.000000000000000000|"
-                        "1.350000000000000100|550|495|500||");
+    EXPECT_EQ(fields(),
+              "-2.000000000000000000|-1.350000000000000100|1.000000000000000000|"
+              "1.350000000000000100|550|495|500||");
     SetDlgItemTextA(dialog, IDC_RENDER_X1, "typed");
     SetDlgItemTextA(dialog, IDC_RENDER_FILENAME, "/tmp/start/name");
     const std::string shown = fields();

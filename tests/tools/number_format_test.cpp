@@ -31,9 +31,9 @@ std::uint64_t Bits(double v) {
 
 TEST(NumberFormatTest, FixedAgreesWithGlibcWhereTheSeventeenDigitRuleDoesNotDecide) {
     // (The 17-digit form shows through these texts; the short form's round
-    // trip is the fields fuzz target's.) Ours rounds the 17-digit form half up, glibc the exact value half to
-    // even: they agree unless the form shows a half past the kept decimals.
-    // Where the decimals reach past its 17 digits, ours shows them, then 0s.
+    // trip is the fields fuzz target's.) Ours rounds the 17-digit form half up, glibc the exact
+    // value half to even: they agree unless the form shows a half past the kept decimals. Where the
+    // decimals reach past its 17 digits, ours shows them, then 0s.
     std::mt19937_64 rng(99);
     std::uniform_real_distribution<double> exponent(-20.0, 25.0);
     int compared = 0;
@@ -89,14 +89,24 @@ TEST(NumberFormatTest, TextsOfTheFixedFormats) {
     } cases[] = {
         // Half up from the 17-digit form: glibc gives 0.2 and 0.12; 1.45 is
         // 1.4500000000000000 at 17 digits, 0.35 is 0.34999999999999998.
-        {0.25, 1, 1, "0.3"}, {-0.25, 1, 1, "-0.3"}, {0.125, 2, 1, "0.13"}, {1.45, 1, 1, "1.5"},
-        {0.35, 1, 1, "0.3"}, {9.96, 1, 1, "10.0"}, {0.04, 1, 1, "0.0"},
+        {0.25, 1, 1, "0.3"},
+        {-0.25, 1, 1, "-0.3"},
+        {0.125, 2, 1, "0.13"},
+        {1.45, 1, 1, "1.5"},
+        {0.35, 1, 1, "0.3"},
+        {9.96, 1, 1, "10.0"},
+        {0.04, 1, 1, "0.0"},
         {-1.35, 16, 1, "-1.3500000000000001"},
         {0.1, 18, 1, "0.100000000000000010"},  // digits past the 17th show as 0
-        {1e23, 1, 1, "99999999999999992000000.0"}, {6e-17, 16, 1, "0.0000000000000001"},
+        {1e23, 1, 1, "99999999999999992000000.0"},
+        {6e-17, 16, 1, "0.0000000000000001"},
         {-1e-20, 16, 1, "-0.0000000000000000"},  // the sign stays, as in C
-        {-0.0, 16, 1, "-0.0000000000000000"}, {nan, 16, 1, "nan"}, {-nan, 16, 1, "-nan"},
-        {inf, 1, 5, "  inf"}, {-1.0, 1, 6, "  -1.0"}, {1.0, -3, 0, "1"},  // decimals clamped to 0
+        {-0.0, 16, 1, "-0.0000000000000000"},
+        {nan, 16, 1, "nan"},
+        {-nan, 16, 1, "-nan"},
+        {inf, 1, 5, "  inf"},
+        {-1.0, 1, 6, "  -1.0"},
+        {1.0, -3, 0, "1"},  // decimals clamped to 0
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Fixed(c.value, c.decimals, c.width), c.text) << c.value;
@@ -137,20 +147,41 @@ TEST(NumberFormatTest, CornersReadTheLongestDecimalPrefixOnlyAndIntegersTheUnsig
         double value;
     } rows[] = {
         // Decimal and exponent notation, white space first, anything after.
-        {"1.5abc", 1.5}, {"  2e-3", 0.002}, {"  2e-3x", 0.002}, {"\t+.5", 0.5}, {"-7.", -7.0},
-        {"-0", -0.0}, {"1E+2", 100.0}, {"0.1", 0.1},
+        {"1.5abc", 1.5},
+        {"  2e-3", 0.002},
+        {"  2e-3x", 0.002},
+        {"\t+.5", 0.5},
+        {"-7.", -7.0},
+        {"-0", -0.0},
+        {"1E+2", 100.0},
+        {"0.1", 0.1},
         // An exponent without digits is not part of the number.
-        {"1e", 1.0}, {"1e+", 1.0}, {"2.5E-z", 2.5},
+        {"1e", 1.0},
+        {"1e+", 1.0},
+        {"2.5E-z", 2.5},
         // No number: what strtod would take as one is not.
-        {"nan", 0.0}, {"-inf", 0.0}, {"infinity", 0.0}, {"-", 0.0}, {"+.", 0.0}, {".e5", 0.0},
-        {"abc", 0.0}, {"", 0.0}, {nullptr, 0.0},
+        {"nan", 0.0},
+        {"-inf", 0.0},
+        {"infinity", 0.0},
+        {"-", 0.0},
+        {"+.", 0.0},
+        {".e5", 0.0},
+        {"abc", 0.0},
+        {"", 0.0},
+        {nullptr, 0.0},
         // Hexadecimal is read up to its leading 0.
-        {"0x1p-1", 0.0}, {"-0x10", -0.0},
+        {"0x1p-1", 0.0},
+        {"-0x10", -0.0},
         // Correct rounding, and strtod's answers beyond the doubles.
         {"2.2250738585072011e-308", 2.2250738585072009e-308},
-        {"4.9406564584124654e-324", 4.9406564584124654e-324}, {"1e-400", 0.0}, {"-1e-400", -0.0},
-        {"1e999", inf}, {"-1e999", -inf}, {"1e99999999999999999999", inf},
-        {"0e99999999999999999999", 0.0}, {"0.0000000000000000000000000001e-290", 1e-318},
+        {"4.9406564584124654e-324", 4.9406564584124654e-324},
+        {"1e-400", 0.0},
+        {"-1e-400", -0.0},
+        {"1e999", inf},
+        {"-1e999", -inf},
+        {"1e99999999999999999999", inf},
+        {"0e99999999999999999999", 0.0},
+        {"0.0000000000000000000000000001e-290", 1e-318},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(Bits(ParseDouble(row.text)), Bits(row.value)) << (row.text ? row.text : "null");

@@ -3,8 +3,8 @@
 // root, by a small file system of its own: a failed save leaves an existing
 // file exactly as it was and no temporary file behind, and says nothing; a
 // good one writes the view's picture, flushed before it takes the name.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/explorer_support.h"
 #include "platform/internal/dialog_hooks.h"
 #include "platform/internal/faults.h"
 #include "resources/resource.h"
+#include "tests/app/explorer_support.h"
 #include "view/bmp_file.h"
 
 namespace {
@@ -205,8 +205,15 @@ TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
         {"temporary file, too many files", {{FaultSite::FileCreateTooMany, 2}}, false, false},
         {"temporary file, no inode left", {}, false, false, Disk::NoInodeLeft},
         {"first write", {{FaultSite::FileWrite, 1}}, false, false},
-        {"a later write", {{FaultSite::FileShortWrite, 0}, {FaultSite::FileWrite, 3}}, false, false},
-        {"the last write", {{FaultSite::FileShortWrite, 0}, {FaultSite::FileWrite, static_cast<int>(expected.size())}}, false, false},
+        {"a later write",
+         {{FaultSite::FileShortWrite, 0}, {FaultSite::FileWrite, 3}},
+         false,
+         false},
+        {"the last write",
+         {{FaultSite::FileShortWrite, 0},
+          {FaultSite::FileWrite, static_cast<int>(expected.size())}},
+         false,
+         false},
         {"short writes only", {{FaultSite::FileShortWrite, 0}}, true, true},
         {"the disk fills halfway", {}, false, false, Disk::SpaceShort},
         {"the flush", {{FaultSite::FileFlush, 1}}, false, false},
@@ -216,7 +223,11 @@ TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
         // After the rename: the picture is there, though a power cut might undo it.
         {"the folder's flush", {{FaultSite::FolderFlush, 0}}, true, true},
         // Rewritten in place, the picture's room is reserved before a byte changes.
-        {"in place, the disk too full", {{FaultSite::FileCreate, 2}}, false, false, Disk::SpaceShort},
+        {"in place, the disk too full",
+         {{FaultSite::FileCreate, 2}},
+         false,
+         false,
+         Disk::SpaceShort},
         {"the cleanup alone", {{FaultSite::FileDelete, 0}}, true, true},
     };
     std::vector<std::string> skipped;
@@ -246,9 +257,9 @@ TEST_F(SaveImageTest, EachFailureLeavesTheOldFileAndNoTemporaryFile) {
             const bool written = existing ? row.writesOld : row.writesNew;
             const std::string want = written ? expected : existing ? old : "";
             EXPECT_TRUE(ReadFile(target) == want) << (written ? "not the picture" : "changed");
-            EXPECT_EQ(Listing(target.parent_path()),
-                      existing || written ? std::set<std::string>{"picture.bmp"}
-                                          : std::set<std::string>{});
+            EXPECT_EQ(Listing(target.parent_path()), existing || written
+                                                         ? std::set<std::string>{"picture.bmp"}
+                                                         : std::set<std::string>{});
             if (existing) {
                 EXPECT_EQ(Mode(target), 0640);
             }
@@ -277,8 +288,10 @@ TEST_F(SaveImageTest, TheTemporaryFileIsPrivateAndFlushedBeforeTheRenameAndTheFo
         std::vector<std::string> exposed;  // temporary files others could open
         InjectFaults({}, [&](FaultSite site, int) {
             const std::map<FaultSite, const char*> names = {
-                {FaultSite::FileWrite, "write"}, {FaultSite::FileFlush, "flush"},
-                {FaultSite::FileClose, "close"}, {FaultSite::FileMove, "rename"},
+                {FaultSite::FileWrite, "write"},
+                {FaultSite::FileFlush, "flush"},
+                {FaultSite::FileClose, "close"},
+                {FaultSite::FileMove, "rename"},
                 {FaultSite::FolderFlush, "folder flush"}};
             // From the first write on, each run of writes counted once.
             const bool writing = site == FaultSite::FileWrite;
@@ -340,7 +353,11 @@ TEST_F(SaveImageTest, ALinkSwappedInForTheTemporaryOrTheTargetChangesNothingOuts
         {"temporary file, once written", FaultSite::FileClose, 2, {}, false},
         {"temporary file, once its mode is set", FaultSite::FileMove, 1, {}, false},
         // The folder refuses the temporary file: the target is rewritten in place.
-        {"target, before the rewrite", FaultSite::FileCreate, 3, {{FaultSite::FileCreate, 2}}, true},
+        {"target, before the rewrite",
+         FaultSite::FileCreate,
+         3,
+         {{FaultSite::FileCreate, 2}},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -429,8 +446,8 @@ TEST_F(SaveImageTest, ReplacingKeepsTheLinkAndThePermissionsAndCancelWritesNothi
     Save(folder_ / "cancelled.bmp", false);
     EXPECT_EQ(Listing(folder_), (std::set<std::string>{"elsewhere", "link.bmp", "long.bmp",
                                                        "dangling.bmp", "nowhere.bmp"}));
-    EXPECT_EQ(Listing(elsewhere), (std::set<std::string>{"a" + std::string(249, 'a'), "new.bmp",
-                                                         "real.bmp"}));
+    EXPECT_EQ(Listing(elsewhere),
+              (std::set<std::string>{"a" + std::string(249, 'a'), "new.bmp", "real.bmp"}));
     EXPECT_EQ(Listing(deep), std::set<std::string>{"far.bmp"});
 }
 

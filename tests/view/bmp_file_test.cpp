@@ -41,7 +41,8 @@ TEST(BmpFileTest, SizesOfTheLayoutAndNoFileForNoPictureTooFewPixelsOrTooLargeAFi
     EXPECT_GT(BmpFileBytes(21846, 65536), 0xFFFFFFFFu);
     const std::vector<std::uint32_t> pixels(16, 0);
     // No picture, a buffer of only 4 rows, past the 32-bit size field.
-    for (const auto& [w, h] : {std::pair{0, 4}, {-4, 4}, {4, 5}, {65536, 65536}, {INT32_MAX, INT32_MAX}}) {
+    for (const auto& [w, h] :
+         {std::pair{0, 4}, {-4, 4}, {4, 5}, {65536, 65536}, {INT32_MAX, INT32_MAX}}) {
         EXPECT_FALSE(BuildBmpFile(pixels, w, h)) << w << " x " << h;
     }
 }

@@ -43,8 +43,9 @@ TEST(ColorMapTest, NeverReadsOrWritesPastEitherBuffer) {
     const GradientParameters g = SplitColors(kStartupColors);
     const std::vector<std::uint32_t> counts(12, 1);
     std::vector<ImagePixel> small(11, 7);
-    for (const CountGrid grid : {CountGrid{counts.data(), 4, 3}, CountGrid{nullptr, 4, 3},
-                                 CountGrid{counts.data(), -4, 3}, CountGrid{counts.data(), INT32_MAX, INT32_MAX}}) {
+    for (const CountGrid grid :
+         {CountGrid{counts.data(), 4, 3}, CountGrid{nullptr, 4, 3}, CountGrid{counts.data(), -4, 3},
+          CountGrid{counts.data(), INT32_MAX, INT32_MAX}}) {
         EXPECT_FALSE(ColorCounts(grid, 500, g, small)) << grid.width << " x " << grid.height;
     }
     EXPECT_TRUE(ColorCounts({counts.data(), 0, 3}, 500, g, small));

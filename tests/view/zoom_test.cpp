@@ -43,7 +43,8 @@ TEST(ZoomRegionTest, MapsIntoThePlaneAndRefusesRegionsWithoutAPicture) {
     // Repeated zoom-outs stop before a corner or span leaves the doubles.
     Region r = start;
     int applied = 0;
-    for (auto next = out; next && applied < 2000; next = ZoomRegion(r, {200, 150, 200, 150}, 400, 300, true)) {
+    for (auto next = out; next && applied < 2000;
+         next = ZoomRegion(r, {200, 150, 200, 150}, 400, 300, true)) {
         r = *next;
         ++applied;
     }

@@ -13,7 +13,7 @@ namespace zembrix::test {
 struct BridgeRecord {
     HWND widgetWindow = nullptr;  // the window WidgetOfWindow knows
     QWidget* widget = nullptr;
-    int modalDepth = 0;        // Begin minus End calls so far
+    int modalDepth = 0;  // Begin minus End calls so far
 };
 
 BridgeRecord& Bridge();

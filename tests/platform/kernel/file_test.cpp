@@ -109,17 +109,17 @@ TEST_F(FileTest, AnUnsharedNewFileIsPrivateAndALinkIsNotOpenedAsItself) {
     ::umask(mask);
     for (const DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
         const std::string path = Path(share == 0 ? "private" : "shared");
-        EXPECT_TRUE(CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr,
-                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+        EXPECT_TRUE(CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr)));
         struct stat info {};
         ASSERT_EQ(::stat(path.c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, (share == 0 ? 0600u : 0666u) & ~mask) << path;
     }
     ASSERT_EQ(::symlink(Path("shared").c_str(), Path("link").c_str()), 0);
-    EXPECT_EQ(CreateFileA(Path("link").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                          nullptr),
-              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(
+        CreateFileA(Path("link").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
+        INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANT_RESOLVE_FILENAME));
 }
 
@@ -170,7 +170,8 @@ TEST_F(FileTest, AHandleNamesItsPathAtAnyLengthGrowsShrinksAndFlushes) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 
     unsigned char draws[2][16] = {};
-    EXPECT_TRUE(RtlGenRandom(draws[0], sizeof(draws[0])) && RtlGenRandom(draws[1], sizeof(draws[1])));
+    EXPECT_TRUE(RtlGenRandom(draws[0], sizeof(draws[0])) &&
+                RtlGenRandom(draws[1], sizeof(draws[1])));
     EXPECT_NE(std::memcmp(draws[0], draws[1], sizeof(draws[0])), 0);
 }
 
@@ -229,8 +230,8 @@ TEST_F(FileTest, MoveDeleteAndReplaceAsTheExportUsesThem) {
     ASSERT_TRUE(!root || ::chown(target.c_str(), 65534, 65534) == 0);
     ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
     ASSERT_EQ(::chmod(temporary.c_str(), 0600), 0);
-    ASSERT_TRUE(ReplaceFileA(target.c_str(), temporary.c_str(), nullptr,
-                             REPLACEFILE_WRITE_THROUGH, nullptr, nullptr));
+    ASSERT_TRUE(ReplaceFileA(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
+                             nullptr, nullptr));
     struct stat info {};
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0604u);
@@ -244,7 +245,8 @@ TEST_F(FileTest, MoveDeleteAndReplaceAsTheExportUsesThem) {
     ASSERT_EQ(::symlink(other.c_str(), Path("as-link").c_str()), 0);
     ASSERT_EQ(::link(other.c_str(), Path("as-name").c_str()), 0);
     for (const char* name : {"as-link", "as-name"}) {
-        EXPECT_FALSE(ReplaceFileA(target.c_str(), Path(name).c_str(), nullptr, 0, nullptr, nullptr));
+        EXPECT_FALSE(
+            ReplaceFileA(target.c_str(), Path(name).c_str(), nullptr, 0, nullptr, nullptr));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << name;
     }
     ASSERT_EQ(::stat(other.c_str(), &info), 0);
