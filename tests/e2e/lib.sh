@@ -198,7 +198,7 @@ start_weston() {
 # to DISPLAY. There a move (mousemove X Y, first in the line) is waited for
 # until XWayland has the pointer there: a click that came with it would
 # reach XWayland before the pointer entered its window, and be lost.
-e2e_pointer_at() { command xdotool getmouselocation 2> /dev/null | grep -q "^x:$1 y:$2 "; }
+e2e_pointer_at() { DISPLAY=${DISPLAY:-$e2e_seat} command xdotool getmouselocation 2> /dev/null | grep -q "^x:$1 y:$2 "; }
 xdotool() {
   if [ -n "${e2e_seat:-}" ] && [ "$1" = mousemove ]; then
     DISPLAY=$e2e_seat command xdotool mousemove "$2" "$3" || return
@@ -222,8 +222,12 @@ e2e_weston_ready() {
 }
 # weston_window: "W H X Y" of what stands out from weston's background (the
 # windows on the output, their frames and shadows included), from $1.ppm.
+# With a seat, weston draws the pointer too: a test parks it at the output's
+# corner, and the corner's 32 x 32 pixels are taken as background (a window
+# there still reaches the edges beside them).
 weston_window() {
-  convert "$1" -trim -format '%w %h %[fx:page.x] %[fx:page.y]' info:
+  convert "$1" ${e2e_seat:+-fill '#336699' -draw 'rectangle 0,0 31,31'} -trim \
+    -format '%w %h %[fx:page.x] %[fx:page.y]' info:
 }
 
 # client_geometry WINDOW: "X Y W H" of the window's own area on the screen
