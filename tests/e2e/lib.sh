@@ -146,7 +146,8 @@ sway_tree() {
 # WAYLAND_DISPLAY, with xwayland also the DISPLAY of weston's XWayland (an X
 # server and weston's own X11 window manager), else no DISPLAY. Headless,
 # unless start_display has brought up an Xvfb display (start_display
-# weston): then weston runs on it through its X11 backend, and xdotool's
+# weston calls it so, with xwayland; a Wayland-only session calls
+# start_display first): then weston runs on it through its X11 backend, and xdotool's
 # input reaches weston's seat through that display (XWayland itself takes
 # no synthetic input). Skips (77) when a tool is missing or weston does not
 # start.
