@@ -147,10 +147,10 @@ sway_tree() {
 # server and weston's own X11 window manager), else no DISPLAY. Headless,
 # unless start_display has brought up an Xvfb display (start_display
 # weston calls it so, with xwayland; a Wayland-only session calls
-# start_display first): then weston runs on it through its X11 backend, and xdotool's
-# input reaches weston's seat through that display (XWayland itself takes
-# no synthetic input). Skips (77) when a tool is missing or weston does not
-# start.
+# start_display first): then weston runs on it through its X11 backend,
+# and xdotool's input reaches weston's seat through that display (XWayland
+# itself takes no synthetic input). Skips (77) when a tool is missing or
+# weston does not start.
 start_weston() {
   local tool
   for tool in weston weston-screenshooter xdotool convert ${1:+Xwayland}; do
