@@ -53,7 +53,10 @@ keep first
 if [ "$session" = wayland ]; then
   # The maximise button is 40 pixels left of the window's right edge, in
   # the middle of the title bar; the pointer then goes back to the corner,
-  # on the decoration. Qt keeps its 3-pixel borders when maximised.
+  # on the decoration. Qt keeps its 3-pixel borders when maximised, so the
+  # frame's area is 1024 - 6 by 768 - 30 - 3; the view it started with was
+  # the frame's area less the view's 3-pixel borders and the 19-pixel menu
+  # bar.
   xdotool mousemove $((ox + 510)) $((oy + 15)) click 1
   xdotool mousemove 0 0
   e2e_at=+3+30
